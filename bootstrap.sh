@@ -1,0 +1,29 @@
+#!/bin/sh
+# Installs what building and testing this project needs on Debian 12, as root.
+# Does nothing when everything is already there, so the README's commands can
+# call it every time.
+set -eu
+
+packages="
+  cmake ninja-build g++ python3
+  clang lld llvm
+  libgtest-dev gnu-efi
+"
+
+missing=""
+for package in $packages; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $package"
+  fi
+done
+
+if [ -n "$missing" ]; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "bootstrap: these Debian packages are missing:$missing" >&2
+    echo "bootstrap: run ./bootstrap.sh as root to install them" >&2
+    exit 1
+  fi
+  echo "bootstrap: installing$missing"
+  apt-get update -q
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+fi

@@ -1,0 +1,80 @@
+#include "HdaProbe.h"
+
+#include "HdaBoard.h"
+#include "HdaRegisters.h"
+#include "HdaTransport.h"
+#include "HwAccess.h"
+
+constexpr UINTN HDA_PCI_COMMAND = HDA_PCI_CONFIG_BASE + PCI_COMMAND_OFFSET;
+constexpr UINTN HDA_PCI_BAR0 = HDA_PCI_CONFIG_BASE + PCI_BAR0_OFFSET;
+
+// Without these checks an absent device (all ones) or an unassigned BAR would
+// send the probe's writes to address 0 or to the top of the boot flash.
+BOOLEAN HdaControllerIsUsable() {
+  const UINT32 VendorDevice = MmioRead32(HDA_PCI_CONFIG_BASE + PCI_VENDOR_DEVICE_OFFSET);
+  if ((VendorDevice & 0xFFFF) == PCI_VENDOR_ID_NONE) {
+    return false;
+  }
+  const UINT32 Bar0 = MmioRead32(HDA_PCI_BAR0);
+  const UINT32 Address = Bar0 & PCI_BAR_MEMORY_ADDRESS_MASK;
+  if (Address == 0 || Address == PCI_BAR_MEMORY_ADDRESS_MASK) {
+    return false;
+  }
+  if ((Bar0 & PCI_BAR_MEMORY_TYPE_MASK) == PCI_BAR_MEMORY_TYPE_64 &&
+      MmioRead32(HDA_PCI_CONFIG_BASE + PCI_BAR0_UPPER_OFFSET) != 0) {
+    return false;
+  }
+  return true;
+}
+
+VOID HdaControllerOpen(HDA_CONTROLLER_SESSION *Session) {
+  Session->SavedCommand = MmioRead8(HDA_PCI_COMMAND);
+  MmioWrite8(HDA_PCI_COMMAND, PCI_COMMAND_IO_MEMORY_BUS_MASTER);
+  Session->Base = MmioRead32(HDA_PCI_BAR0) & PCI_BAR_MEMORY_ADDRESS_MASK;
+  Session->SavedGctl = MmioRead32(Session->Base + HDA_REG_GCTL);
+  MmioWrite32(Session->Base + HDA_REG_GCTL, Session->SavedGctl | HDA_GCTL_CRST);
+  // Sampled once, straight away: codecs that have not announced themselves
+  // by now are not probed on this board.
+  Session->CodecMask = MmioRead8(Session->Base + HDA_REG_STATESTS);
+}
+
+VOID HdaControllerClose(const HDA_CONTROLLER_SESSION *Session) {
+  MmioWrite8(Session->Base + HDA_REG_GCTL, static_cast<UINT8>(Session->SavedGctl));
+  MmioWrite8(HDA_PCI_COMMAND, Session->SavedCommand);
+}
+
+// The codec answers vendor-high (HD Audio 1.0a, 7.3.4.12); the record keeps
+// PCI's vendor-low layout.
+constexpr UINT32 SwapHalves(UINT32 Word) { return Word >> 16 | Word << 16; }
+
+BOOLEAN HdaRecognisedSsid(UINT32 Response, HDA_SSID_WORD *Stored) {
+  switch (Response) {
+  case SwapHalves(HDA_SSID_VARIANT_A194):
+  case SwapHalves(HDA_SSID_VARIANT_A195):
+  case 0:  // a codec with no subsystem ID programmed; stored as 0
+    *Stored = SwapHalves(Response);
+    return true;
+  default:
+    return false;
+  }
+}
+
+UINTN HdaProbeCodecs(UINT32 Base, UINT8 CodecMask, HDA_SSID_WORD *Stored) {
+  for (UINT32 Codec = 0; Codec < HDA_PROBED_CODECS; ++Codec) {
+    if ((CodecMask & (1u << Codec)) == 0) {
+      continue;
+    }
+    UINT32 Response;
+    // The vendor ID only proves that the codec answers.
+    if (EFI_ERROR(HdaSendVerb(Base, HdaCodecVerb(Codec, HDA_VERB_GET_VENDOR_ID), &Response))) {
+      continue;
+    }
+    if (EFI_ERROR(HdaSendVerb(Base, HdaCodecVerb(Codec, HDA_VERB_GET_SUBSYSTEM_ID), &Response))) {
+      continue;
+    }
+    if (HdaRecognisedSsid(Response, Stored)) {
+      return HDA_SSID_RECORD_SIZE;
+    }
+  }
+  return 0;
+}

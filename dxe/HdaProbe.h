@@ -1,0 +1,34 @@
+// The steps of the End-of-DXE probe on the controller at 00:1F.3, shared by
+// the driver and the bring-up application so both touch the hardware alike.
+#pragma once
+
+#include "HdaSsidRecord.h"
+#include "UefiBase.h"
+
+// True when 00:1F.3 answers and BAR0 can be used: vendor ID not 0xFFFF, BAR0
+// neither 0 nor all ones, and a 64-bit BAR mapped below 4 GiB.
+BOOLEAN HdaControllerIsUsable();
+
+// What HdaControllerOpen changed and HdaControllerClose puts back.
+struct HDA_CONTROLLER_SESSION {
+  UINT8 SavedCommand;
+  UINT32 Base;
+  UINT32 SavedGctl;
+  UINT8 CodecMask;  // STATESTS as sampled right after CRST was set
+};
+
+// Enables decoding and bus mastering, takes the controller out of reset and
+// samples STATESTS once.
+VOID HdaControllerOpen(HDA_CONTROLLER_SESSION *Session);
+
+// Restores GCTL's low byte, then the command register: the reverse order.
+VOID HdaControllerClose(const HDA_CONTROLLER_SESSION *Session);
+
+// The record value for a recognised subsystem-ID response (its two halves
+// swapped into the PCI layout), or FALSE when the response is not recognised.
+BOOLEAN HdaRecognisedSsid(UINT32 Response, HDA_SSID_WORD *Stored);
+
+// Asks the codecs flagged in CodecMask (addresses 0 to 2) for their subsystem
+// ID; returns the record size to write: 4 with *Stored set for the first
+// recognised answer, 0 when there is none.
+UINTN HdaProbeCodecs(UINT32 Base, UINT8 CodecMask, HDA_SSID_WORD *Stored);

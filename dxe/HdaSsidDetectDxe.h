@@ -1,0 +1,10 @@
+// HdaSsidDetectDxe's two entry points into the driver: the image entry point
+// and its End-of-DXE notification.
+#pragma once
+
+#include "UefiTables.h"
+
+extern "C" {
+EFI_STATUS EFIAPI HdaSsidDxeEntryPoint(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable);
+VOID EFIAPI OnEndOfDxe(EFI_EVENT Event, VOID *Context);
+}

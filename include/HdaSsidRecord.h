@@ -1,0 +1,33 @@
+// The stored codec subsystem ID: the one record HdaSsidDetectDxe writes at End
+// of DXE and HdaSsidSelectPei reads in the next boot. Both modules build it
+// from this definition only.
+#pragma once
+
+#include "UefiBase.h"
+
+inline constexpr CHAR16 HDA_SSID_VARIABLE_NAME[] = u"ZelHdaSsid";
+
+// {01368881-C4AD-4B1D-B631-D57A8EC8DB6B}
+inline constexpr EFI_GUID HDA_SSID_VARIABLE_GUID = {
+    0x01368881, 0xC4AD, 0x4B1D, {0xB6, 0x31, 0xD5, 0x7A, 0x8E, 0xC8, 0xDB, 0x6B}};
+
+constexpr UINT32 HDA_SSID_VARIABLE_ATTRIBUTES = EFI_VARIABLE_NON_VOLATILE |
+                                                EFI_VARIABLE_BOOTSERVICE_ACCESS |
+                                                EFI_VARIABLE_RUNTIME_ACCESS;
+
+// The record's value: one little-endian UINT32 in the layout of PCI config
+// register 0x2C, subsystem vendor ID in bits 15:0, subsystem ID in bits 31:16.
+typedef UINT32 HDA_SSID_WORD;
+constexpr UINTN HDA_SSID_RECORD_SIZE = sizeof(HDA_SSID_WORD);
+
+constexpr HDA_SSID_WORD HdaSsidWord(UINT16 SubsystemVendorId, UINT16 SubsystemId) {
+  return static_cast<HDA_SSID_WORD>(SubsystemId) << 16 | SubsystemVendorId;
+}
+
+// The two codec variants the board is built with.
+constexpr HDA_SSID_WORD HDA_SSID_VARIANT_A194 = HdaSsidWord(0x1458, 0xA194);
+constexpr HDA_SSID_WORD HDA_SSID_VARIANT_A195 = HdaSsidWord(0x1458, 0xA195);
+
+static_assert(sizeof(HDA_SSID_VARIABLE_NAME) == 11 * sizeof(CHAR16));
+static_assert(HDA_SSID_VARIABLE_ATTRIBUTES == 0x7);
+static_assert(HDA_SSID_VARIANT_A195 == 0xA1951458);

@@ -1,0 +1,289 @@
+// The End-of-DXE probe: which codec answer is recorded, the exact register
+// sequence, the restore, and the guards against a missing controller.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "FakeUefi.h"
+#include "HdaBench.h"
+#include "HdaBoard.h"
+#include "HdaRegisters.h"
+#include "HdaSsidDetectDxe.h"
+#include "HdaSsidRecord.h"
+#include "HdaTransport.h"
+
+using namespace bench;
+
+namespace {
+
+constexpr uint32_t kCfg = HDA_PCI_CONFIG_BASE;
+constexpr uint32_t kBase = 0xFE000000;
+constexpr uint32_t kVendorVerb = HDA_VERB_GET_VENDOR_ID;
+constexpr uint32_t kSsidVerb = HDA_VERB_GET_SUBSYSTEM_ID;
+constexpr uint32_t kCodecA195 = 0x1458A195;
+constexpr uint32_t kCodecA194 = 0x1458A194;
+constexpr uint32_t kCodecOther = 0x10431234;
+
+// A codec that answers both verbs at once unless told otherwise.
+CodecModel &FitCodec(Bench &Hw, unsigned Address, uint32_t SsidAnswer) {
+  return Hw.Controller.AddCodec(Address).Answer(kVendorVerb, 0x10EC0887).Answer(kSsidVerb, SsidAnswer);
+}
+
+class ProbeTest : public ::testing::Test {
+protected:
+  ProbeTest() { Hw.Config.Present(0x293E8086, 0x06, kBase | 0x4, 0); }
+
+  CodecModel &Codec(unsigned Address, uint32_t SsidAnswer) { return FitCodec(Hw, Address, SsidAnswer); }
+
+  // Loads the driver and signals End of DXE, as the DXE core would.
+  void RunProbe() {
+    ASSERT_EQ(HdaSsidDxeEntryPoint(nullptr, &Uefi.SystemTable), EFI_SUCCESS);
+    ASSERT_EQ(Uefi.CreateEventExCalls.size(), 1u);
+    const CreateEventExCall &Call = Uefi.CreateEventExCalls[0];
+    Call.NotifyFunction(Uefi.EventToCreate, const_cast<VOID *>(Call.NotifyContext));
+    ASSERT_EQ(Uefi.SetVariableCalls.size(), 1u) << "the record is written or deleted once";
+    ASSERT_EQ(Uefi.ClosedEvents, std::vector<EFI_EVENT>{Uefi.EventToCreate});
+  }
+
+  // The record the probe left: its value, or nullopt when it deleted it.
+  std::optional<uint32_t> Record() const {
+    const SetVariableCall &Call = Uefi.SetVariableCalls.at(0);
+    if (Call.Data.empty()) {
+      return std::nullopt;
+    }
+    EXPECT_EQ(Call.Data.size(), 4u);
+    uint32_t Value = 0;
+    std::memcpy(&Value, Call.Data.data(), sizeof Value);
+    return Value;
+  }
+
+  std::vector<Access> Writes() const {
+    std::vector<Access> Out;
+    for (const Access &A : Hw.Log) {
+      if (A.Kind == AccessKind::MmioWrite) {
+        Out.push_back(A);
+      }
+    }
+    return Out;
+  }
+
+  Bench Hw;
+  FakeUefi Uefi;
+};
+
+TEST_F(ProbeTest, TypicalRoadAccessSequence) {
+  Hw.Controller.SetStatests(0x1);
+  Codec(0, kCodecA195);
+  RunProbe();
+  const std::vector<Access> Expected = {
+      Read32(kCfg + 0x00, 0x293E8086),  // guard: device present,
+      Read32(kCfg + 0x10, kBase | 0x4),  //   BAR0 assigned,
+      Read32(kCfg + 0x14, 0),            //   64-bit BAR below 4 GiB
+      Read8(kCfg + 0x04, 0x06),
+      Write8(kCfg + 0x04, 0x07),
+      Read32(kCfg + 0x10, kBase | 0x4),
+      Read32(kBase + 0x08, 0x0),
+      Write32(kBase + 0x08, 0x1),
+      Read8(kBase + 0x0E, 0x1),
+      Write32(kBase + 0x60, 0x000F0000),
+      Write32(kBase + 0x68, 0x3),
+      Read32(kBase + 0x68, 0x2),
+      Read32(kBase + 0x64, 0x10EC0887),
+      Write32(kBase + 0x60, 0x001F2000),
+      Write32(kBase + 0x68, 0x3),
+      Read32(kBase + 0x68, 0x2),
+      Read32(kBase + 0x64, kCodecA195),
+      Write8(kBase + 0x08, 0x00),  // after the record is written
+      Write8(kCfg + 0x04, 0x06),
+  };
+  EXPECT_EQ(Hw.Log, Expected);
+  EXPECT_EQ(Record(), 0xA1951458u);
+  EXPECT_EQ(Uefi.SetVariableCalls[0].HardwareAccessesBefore, Expected.size() - 2);
+}
+
+struct CodecCase {
+  const char *Name;
+  uint16_t Statests;
+  void (*Fit)(Bench &);
+  std::optional<uint32_t> Record;
+  std::vector<uint32_t> Verbs;
+};
+void PrintTo(const CodecCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class ProbeChoiceTest : public ProbeTest, public ::testing::WithParamInterface<CodecCase> {};
+
+TEST_P(ProbeChoiceTest, RecordsFirstRecognisedAnswer) {
+  const CodecCase &C = GetParam();
+  Hw.Controller.SetStatests(C.Statests);
+  C.Fit(Hw);
+  RunProbe();
+  EXPECT_EQ(Record(), C.Record);
+  EXPECT_EQ(Hw.Controller.VerbsStarted, C.Verbs);
+  for (const Access &A : Hw.Log) {
+    EXPECT_NE(A.Where, Region::Unmapped) << A;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codecs, ProbeChoiceTest,
+    ::testing::Values(
+        CodecCase{"NoCodecFlagged", 0x0, [](Bench &) {}, std::nullopt, {}},
+        CodecCase{"OnlyBit3AndUpFlagged", 0xFFF8,
+                  [](Bench &Hw) { FitCodec(Hw, 0, kCodecA195); }, std::nullopt, {}},
+        CodecCase{"UnrecognisedThenA194", 0x3,
+                  [](Bench &Hw) {
+                    FitCodec(Hw, 0, kCodecOther);
+                    FitCodec(Hw, 1, kCodecA194);
+                  },
+                  0xA1941458, {0x000F0000, 0x001F2000, 0x100F0000, 0x101F2000}},
+        CodecCase{"FirstRecognisedEndsTheScan", 0x5,
+                  [](Bench &Hw) {
+                    FitCodec(Hw, 0, kCodecA194);
+                    FitCodec(Hw, 2, kCodecA195);
+                  },
+                  0xA1941458, {0x000F0000, 0x001F2000}},
+        CodecCase{"ZeroAnswerIsRecordedAndEndsTheScan", 0x3,
+                  [](Bench &Hw) {
+                    FitCodec(Hw, 0, 0);
+                    FitCodec(Hw, 1, kCodecA195);
+                  },
+                  0x00000000, {0x000F0000, 0x001F2000}},
+        CodecCase{"VendorTimeOutSkipsTheCodec", 0x3,
+                  [](Bench &Hw) {
+                    FitCodec(Hw, 0, kCodecA194).NeverAnswer(kVendorVerb);
+                    FitCodec(Hw, 1, kCodecA195);
+                  },
+                  0xA1951458, {0x000F0000, 0x100F0000, 0x101F2000}},
+        CodecCase{"SubsystemTimeOutSkipsTheCodec", 0x3,
+                  [](Bench &Hw) {
+                    FitCodec(Hw, 0, kCodecA194).NeverAnswer(kSsidVerb);
+                    FitCodec(Hw, 1, kCodecA195);
+                  },
+                  0xA1951458, {0x000F0000, 0x001F2000, 0x100F0000, 0x101F2000}},
+        CodecCase{"SlowCodecStillCounts", 0x4,
+                  [](Bench &Hw) {
+                    FitCodec(Hw, 2, kCodecA195).Answer(kSsidVerb, kCodecA195, 150);
+                  },
+                  0xA1951458, {0x200F0000, 0x201F2000}},
+        CodecCase{"FlaggedButSilentAndUnrecognised", 0x7,
+                  [](Bench &Hw) { FitCodec(Hw, 2, kCodecOther); }, std::nullopt,
+                  {0x000F0000, 0x100F0000, 0x200F0000, 0x201F2000}}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(ProbeTest, RecordIsTheNamedNonVolatileVariable) {
+  Hw.Controller.SetStatests(0x1);
+  Codec(0, kCodecA195);
+  RunProbe();
+  const SetVariableCall &Call = Uefi.SetVariableCalls[0];
+  EXPECT_EQ(Call.Name, u"ZelHdaSsid");
+  ASSERT_TRUE(Call.Guid);
+  const uint8_t GuidBytes[16] = {0x81, 0x88, 0x36, 0x01, 0xAD, 0xC4, 0x1D, 0x4B,
+                                 0xB6, 0x31, 0xD5, 0x7A, 0x8E, 0xC8, 0xDB, 0x6B};
+  EXPECT_EQ(std::memcmp(&*Call.Guid, GuidBytes, 16), 0);
+  EXPECT_EQ(Call.Attributes, 0x7u);
+  EXPECT_EQ(Call.Data, (std::vector<uint8_t>{0x58, 0x14, 0x95, 0xA1}));
+}
+
+TEST_F(ProbeTest, NoRecognisedCodecDeletesTheRecord) {
+  Hw.Controller.SetStatests(0x1);
+  Codec(0, kCodecOther);
+  RunProbe();
+  const SetVariableCall &Call = Uefi.SetVariableCalls[0];
+  EXPECT_EQ(Call.Name, u"ZelHdaSsid");
+  EXPECT_EQ(Call.Attributes, 0x7u);
+  EXPECT_TRUE(Call.Data.empty()) << "deleted with DataSize 0, not written with zeros";
+}
+
+// What the probe changed is put back in the reverse order: GCTL's low byte
+// (one byte write), then the command byte.
+TEST(ProbeRestore, RestoresControllerAsFound) {
+  struct Case {
+    uint8_t Command;
+    uint32_t Gctl;
+  };
+  for (const Case &C : {Case{0x06, 0x00000000}, Case{0x00, 0x00000100}, Case{0x07, 0x00000001}}) {
+    SCOPED_TRACE(::testing::Message() << "command " << int(C.Command) << " GCTL " << C.Gctl);
+    Bench Hw;  // a fresh machine each time
+    FakeUefi Uefi;
+    Hw.Config.Present(0x293E8086, C.Command, kBase, 0);
+    Hw.Controller.SetGctl(C.Gctl);
+    Hw.Controller.SetStatests(0x1);
+    Hw.Controller.AddCodec(0).Answer(kVendorVerb, 1).Answer(kSsidVerb, kCodecA194);
+    HdaSsidDxeEntryPoint(nullptr, &Uefi.SystemTable);
+    OnEndOfDxe(Uefi.EventToCreate, nullptr);
+
+    EXPECT_EQ(Hw.Config.Command(), C.Command);
+    EXPECT_EQ(Hw.Controller.Gctl(), C.Gctl);
+    std::vector<Access> Writes;
+    for (const Access &A : Hw.Log) {
+      if (A.Kind == AccessKind::MmioWrite && A.Address != kBase + 0x60 && A.Address != kBase + 0x68) {
+        Writes.push_back(A);
+      }
+    }
+    const std::vector<Access> Expected = {
+        Write8(kCfg + 0x04, 0x07), Write32(kBase + 0x08, C.Gctl | 1),
+        Write8(kBase + 0x08, C.Gctl & 0xFF), Write8(kCfg + 0x04, C.Command)};
+    EXPECT_EQ(Writes, Expected);
+  }
+}
+
+struct GuardCase {
+  const char *Name;
+  uint32_t VendorDevice;
+  uint32_t Bar0;
+  uint32_t Bar0Upper;
+  bool Usable;
+  size_t ConfigReads;  // before the verdict
+};
+void PrintTo(const GuardCase &C, std::ostream *Out) { *Out << C.Name; }
+
+class GuardTest : public ProbeTest, public ::testing::WithParamInterface<GuardCase> {};
+
+TEST_P(GuardTest, TouchesNothingWithoutAUsableController) {
+  const GuardCase &C = GetParam();
+  Hw.Config.Present(C.VendorDevice, 0x00, C.Bar0, C.Bar0Upper);
+  Hw.Controller.SetStatests(0x1);
+  Codec(0, kCodecA195);
+  RunProbe();
+  if (C.Usable) {
+    EXPECT_EQ(Record(), 0xA1951458u);
+    EXPECT_EQ(Hw.Config.Command(), 0x00);
+    return;
+  }
+  EXPECT_EQ(Record(), std::nullopt) << "no controller: no codec recognised";
+  EXPECT_TRUE(Writes().empty());
+  ASSERT_EQ(Hw.Log.size(), C.ConfigReads);
+  for (const Access &A : Hw.Log) {
+    EXPECT_EQ(A.Where, Region::Config) << A;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Controllers, GuardTest,
+    ::testing::Values(GuardCase{"NoDevice", 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, false, 1},
+                      GuardCase{"VendorAllOnes", 0x1234FFFF, kBase, 0, false, 1},
+                      GuardCase{"BarUnassigned", 0x293E8086, 0x00000000, 0, false, 2},
+                      GuardCase{"Bar64Unassigned", 0x293E8086, 0x0000000C, 0, false, 2},
+                      GuardCase{"BarAllOnes", 0x293E8086, 0xFFFFFFFF, 0xFFFFFFFF, false, 2},
+                      GuardCase{"Bar64Above4G", 0x293E8086, kBase | 0x4, 0x1, false, 3},
+                      GuardCase{"Bar32UpperNotRead", 0x293E8086, kBase, 0xFFFFFFFF, true, 0},
+                      GuardCase{"Bar64Below4G", 0x293E8086, kBase | 0xC, 0, true, 0}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
+
+// With a stopped PM timer every wait ends after the stall limit, so even the
+// longest probe (three codecs that answer the vendor verb and never the
+// subsystem verb: six time-outs) is bounded.
+TEST_F(ProbeTest, StoppedTimerBoundsTheWorstCase) {
+  Hw.Timer.StepPerRead = 0;
+  Hw.LogTimer = false;
+  Hw.Controller.SetStatests(0x7);
+  for (unsigned Address = 0; Address < 3; ++Address) {
+    Codec(Address, 0).NeverAnswer(kSsidVerb);
+  }
+  RunProbe();
+  EXPECT_EQ(Record(), std::nullopt);
+  EXPECT_EQ(Hw.Controller.VerbsStarted.size(), 6u);
+  EXPECT_EQ(Hw.Timer.Reads, 3u * HDA_VERB_POLL_LIMIT * (1 + PM_TIMER_STALL_READS));
+}
+
+}  // namespace

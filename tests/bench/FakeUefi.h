@@ -1,0 +1,55 @@
+// A system table whose boot and runtime services record their calls, for the
+// DXE driver's host tests. The services use the EFIAPI (Microsoft x64)
+// convention, as firmware's do. A SetVariable call also notes how many
+// hardware accesses the bench had logged by then, so tests can place it in
+// the access sequence.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "UefiTables.h"
+
+namespace bench {
+
+struct CreateEventExCall {
+  UINT32 Type;
+  EFI_TPL NotifyTpl;
+  EFI_EVENT_NOTIFY NotifyFunction;
+  const VOID *NotifyContext;
+  std::optional<EFI_GUID> EventGroup;
+  bool EventOut;  // a place to return the event was given
+};
+
+struct SetVariableCall {
+  std::u16string Name;
+  std::optional<EFI_GUID> Guid;
+  UINT32 Attributes;
+  std::vector<uint8_t> Data;  // DataSize bytes
+  bool DataPointerGiven;
+  size_t HardwareAccessesBefore;
+};
+
+class FakeUefi {
+public:
+  FakeUefi();
+  ~FakeUefi();
+  FakeUefi(const FakeUefi &) = delete;
+  FakeUefi &operator=(const FakeUefi &) = delete;
+
+  EFI_SYSTEM_TABLE SystemTable{};
+  EFI_BOOT_SERVICES BootServices{};
+  EFI_RUNTIME_SERVICES RuntimeServices{};
+
+  EFI_STATUS CreateEventExStatus = EFI_SUCCESS;
+  EFI_EVENT EventToCreate = reinterpret_cast<EFI_EVENT>(0xE7E7);
+  std::vector<CreateEventExCall> CreateEventExCalls;
+  std::vector<EFI_EVENT> ClosedEvents;
+  std::vector<SetVariableCall> SetVariableCalls;
+
+  static FakeUefi &Current();
+};
+
+}  // namespace bench
