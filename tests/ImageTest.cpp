@@ -88,7 +88,9 @@ TEST_P(ImageTest, RelocationsStayInsideTheImage) {
 INSTANTIATE_TEST_SUITE_P(
     Shipped, ImageTest,
     ::testing::Values(ShippedImage{"HdaSsidDetectDxe", HDA_DXE_IMAGE, pecoff::kMachineAmd64, true,
-                                   4096, 32, false, 1536}),
+                                   4096, 32, false, 1536},
+                      ShippedImage{"HdaSsidSelectPei", HDA_PEI_IMAGE, pecoff::kMachineI386, false, 32,
+                                   32, true, 3712}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
 }  // namespace

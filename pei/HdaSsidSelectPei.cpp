@@ -1,0 +1,47 @@
+// HdaSsidSelectPei: early in each boot, point the platform's subsystem-ID
+// policy at the table for the codec the previous boot's End-of-DXE probe
+// found, unless the default already fits or a table was already chosen.
+
+#include "HdaSsidSelectPei.h"
+
+#include "HdaSsidRecord.h"
+#include "PlatformSsidPolicyPpi.h"
+#include "SsidTable.h"
+
+extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle,
+                                                  const EFI_PEI_SERVICES **PeiServices) {
+  (void)FileHandle;
+  EFI_PEI_READ_ONLY_VARIABLE2_PPI *VariablePpi = nullptr;
+  EFI_STATUS Status = (*PeiServices)->LocatePpi(PeiServices, &EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID, 0,
+                                                nullptr, reinterpret_cast<VOID **>(&VariablePpi));
+  if (EFI_ERROR(Status)) {
+    return Status;
+  }
+
+  // Preset, so a shorter record from another writer cannot leave stack
+  // contents in the bytes it does not fill.
+  HDA_SSID_WORD Stored = 0;
+  UINTN DataSize = sizeof(Stored);
+  Status = VariablePpi->GetVariable(VariablePpi, HDA_SSID_VARIABLE_NAME, &HDA_SSID_VARIABLE_GUID,
+                                    nullptr, &DataSize, &Stored);
+  if (EFI_ERROR(Status)) {
+    return Status;
+  }
+
+  PLATFORM_SSID_POLICY_PPI *Policy = nullptr;
+  Status = (*PeiServices)->LocatePpi(PeiServices, &PLATFORM_SSID_POLICY_PPI_GUID, 0, nullptr,
+                                     reinterpret_cast<VOID **>(&Policy));
+  if (EFI_ERROR(Status)) {
+    return Status;
+  }
+
+  if (Stored == FindDefaultHdaSsid() || Policy->SsidTable != nullptr) {
+    return Status;
+  }
+  if (Stored == HDA_SSID_VARIANT_A194) {
+    Policy->SsidTable = SsidTableA194.Entries;
+  } else if (Stored == HDA_SSID_VARIANT_A195) {
+    Policy->SsidTable = SsidTableA195.Entries;
+  }
+  return Status;
+}
