@@ -7,7 +7,7 @@ set -eu
 packages="
   cmake ninja-build g++ python3
   clang lld llvm
-  libgtest-dev gnu-efi
+  libgtest-dev gnu-efi uefitool-cli
 "
 
 missing=""

@@ -1,0 +1,80 @@
+# The release folder: images, the TE form of the PEIM, dependency expressions,
+# UI strings, firmware files, EDK2 binary INFs and a manifest.
+
+option(HDA_PEIM_AS_TE "Package the PEIM as a TE image (else as PE32)" ON)
+set(HDA_RELEASE_DIR ${PROJECT_BINARY_DIR}/release)
+set(HDA_VERSION_STRING ${PROJECT_VERSION})
+
+# Each module's own firmware file GUID.
+set(HDA_DXE_FILE_GUID 33C5156A-EE87-49AC-ADBA-659FC9CD1A38)
+set(HDA_PEI_FILE_GUID CEBA3BA8-1036-4B18-A710-8B6A9255144A)
+# What the modules wait for (see "Putting the modules into a firmware image").
+set(EFI_VARIABLE_ARCH_PROTOCOL_GUID 1E5668E2-8481-11D4-BCF1-0080C73C8881)
+set(EFI_VARIABLE_WRITE_ARCH_PROTOCOL_GUID 6441F818-6362-4E44-B570-7DBA31DD2453)
+set(EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID 2AB86EF5-ECB5-4134-B556-3854CA1FE1B4)
+set(PLATFORM_SSID_POLICY_PPI_GUID 38965BB5-8097-40F5-B742-8CC14A649B64)
+
+set(R ${HDA_RELEASE_DIR})
+set(PACK $<TARGET_FILE:hdapack>)
+file(MAKE_DIRECTORY ${R})
+
+if(HDA_PEIM_AS_TE)
+  set(HDA_PEI_SHIPPED_IMAGE ${R}/HdaSsidSelectPei.te)
+  set(HDA_PEI_INF_IMAGE "TE|HdaSsidSelectPei.te|*")
+else()
+  set(HDA_PEI_SHIPPED_IMAGE ${R}/HdaSsidSelectPei.efi)
+  set(HDA_PEI_INF_IMAGE "PE32|HdaSsidSelectPei.efi|*")
+endif()
+
+add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.efi
+  COMMAND ${CMAKE_COMMAND} -E copy ${HDA_DXE_IMAGE} ${R}/HdaSsidDetectDxe.efi
+  DEPENDS ${HDA_DXE_IMAGE} firmware-x64)
+add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.efi
+  COMMAND ${CMAKE_COMMAND} -E copy ${HDA_PEI_IMAGE} ${R}/HdaSsidSelectPei.efi
+  DEPENDS ${HDA_PEI_IMAGE} firmware-ia32)
+add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.te
+  COMMAND ${PACK} te --in ${R}/HdaSsidSelectPei.efi --out ${R}/HdaSsidSelectPei.te
+  DEPENDS ${R}/HdaSsidSelectPei.efi hdapack)
+
+add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.depex
+  COMMAND ${PACK} depex --out ${R}/HdaSsidDetectDxe.depex
+    --guid ${EFI_VARIABLE_ARCH_PROTOCOL_GUID} --guid ${EFI_VARIABLE_WRITE_ARCH_PROTOCOL_GUID}
+  DEPENDS hdapack)
+add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.depex
+  COMMAND ${PACK} depex --out ${R}/HdaSsidSelectPei.depex
+    --guid ${EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID} --guid ${PLATFORM_SSID_POLICY_PPI_GUID}
+  DEPENDS hdapack)
+
+foreach(module IN ITEMS HdaSsidDetectDxe HdaSsidSelectPei)
+  add_custom_command(OUTPUT ${R}/${module}.ui
+    COMMAND ${PACK} ui --out ${R}/${module}.ui --name ${module}
+    DEPENDS hdapack)
+endforeach()
+
+add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.ffs
+  COMMAND ${PACK} ffs --out ${R}/HdaSsidDetectDxe.ffs --type driver --guid ${HDA_DXE_FILE_GUID}
+    --image ${R}/HdaSsidDetectDxe.efi --depex ${R}/HdaSsidDetectDxe.depex
+    --name HdaSsidDetectDxe --version ${HDA_VERSION_STRING}
+  DEPENDS ${R}/HdaSsidDetectDxe.efi ${R}/HdaSsidDetectDxe.depex hdapack)
+# The PEIM may execute in place: its image base must sit on its 32-byte
+# section alignment inside the volume.
+add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.ffs
+  COMMAND ${PACK} ffs --out ${R}/HdaSsidSelectPei.ffs --type peim --guid ${HDA_PEI_FILE_GUID}
+    --image ${HDA_PEI_SHIPPED_IMAGE} --depex ${R}/HdaSsidSelectPei.depex
+    --name HdaSsidSelectPei --version ${HDA_VERSION_STRING} --xip-align 32
+  DEPENDS ${HDA_PEI_SHIPPED_IMAGE} ${R}/HdaSsidSelectPei.depex hdapack)
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/HdaSsidDetectDxe.inf.in ${R}/HdaSsidDetectDxe.inf @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei.inf @ONLY)
+
+set(HDA_RELEASE_FILES
+  HdaSsidDetectDxe.efi HdaSsidSelectPei.efi HdaSsidSelectPei.te
+  HdaSsidDetectDxe.depex HdaSsidSelectPei.depex HdaSsidDetectDxe.ui HdaSsidSelectPei.ui
+  HdaSsidDetectDxe.ffs HdaSsidSelectPei.ffs HdaSsidDetectDxe.inf HdaSsidSelectPei.inf)
+list(TRANSFORM HDA_RELEASE_FILES PREPEND ${R}/ OUTPUT_VARIABLE HDA_RELEASE_PATHS)
+list(JOIN HDA_RELEASE_FILES "," HDA_RELEASE_NAMES)
+add_custom_command(OUTPUT ${R}/MANIFEST
+  COMMAND ${CMAKE_COMMAND} -DDIR=${R} -DFILES=${HDA_RELEASE_NAMES}
+    -P ${CMAKE_CURRENT_LIST_DIR}/WriteManifest.cmake
+  DEPENDS ${HDA_RELEASE_PATHS} ${CMAKE_CURRENT_LIST_DIR}/WriteManifest.cmake)
+add_custom_target(release ALL DEPENDS ${R}/MANIFEST)

@@ -1,0 +1,281 @@
+// The release folder: firmware files, dependency expressions, the TE PEIM.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "FirmwareFile.h"
+#include "PeImage.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using pifw::Bytes;
+
+const fs::path kRelease = HDA_RELEASE_DIR;
+
+Bytes Load(const fs::path &Path) {
+  std::string Error;
+  auto Data = pifw::ReadAll(Path.string(), &Error);
+  EXPECT_TRUE(Data) << Error;
+  return Data.value_or(Bytes{});
+}
+
+uint32_t Le(const Bytes &B, size_t At, unsigned Size) {
+  uint32_t V = 0;
+  for (unsigned I = 0; I < Size; ++I) {
+    V |= uint32_t{B.at(At + I)} << (8 * I);
+  }
+  return V;
+}
+
+// Runs a command; returns its exit status and what it printed.
+std::pair<int, std::string> RunCommand(const std::string &Command) {
+  std::string Output;
+  FILE *Pipe = popen((Command + " 2>&1").c_str(), "r");
+  char Buffer[512];
+  while (Pipe != nullptr && fgets(Buffer, sizeof Buffer, Pipe) != nullptr) {
+    Output += Buffer;
+  }
+  const int Status = Pipe != nullptr ? pclose(Pipe) : -1;
+  return {Status, Output};
+}
+
+struct ShippedFile {
+  const char *Module;
+  uint8_t Type;
+  const char *Guid;
+  std::vector<uint8_t> SectionTypes;
+  const char *Image;
+};
+void PrintTo(const ShippedFile &F, std::ostream *Out) { *Out << F.Module; }
+
+class FirmwareFileTest : public ::testing::TestWithParam<ShippedFile> {
+protected:
+  void SetUp() override {
+    File = Load(kRelease / (std::string(GetParam().Module) + ".ffs"));
+    std::string Error;
+    auto Parsed = pifw::ParseSections(File, &Error);
+    ASSERT_TRUE(Parsed) << Error;
+    Sections = *Parsed;
+  }
+  Bytes Payload(const pifw::ParsedSection &S) const {
+    return Bytes(File.begin() + S.Offset, File.begin() + S.Offset + S.Size);
+  }
+  Bytes File;
+  std::vector<pifw::ParsedSection> Sections;
+};
+
+TEST_P(FirmwareFileTest, HeaderIsSoundAndNamesTheModule) {
+  const ShippedFile &F = GetParam();
+  EXPECT_EQ(pifw::CheckFile(File), "");
+  EXPECT_EQ(pifw::FormatGuid(*reinterpret_cast<const pifw::Guid *>(File.data())), F.Guid);
+  EXPECT_EQ(File[18], F.Type);
+  EXPECT_EQ(File[17], 0xAA);
+  EXPECT_EQ(File[23], 0xF8);
+  EXPECT_EQ(Le(File, 20, 3), File.size());
+}
+
+TEST_P(FirmwareFileTest, SectionsCarryDepexImageNameAndVersion) {
+  const ShippedFile &F = GetParam();
+  std::vector<uint8_t> Types;
+  for (const pifw::ParsedSection &S : Sections) {
+    Types.push_back(File[S.Offset - 1]);
+    EXPECT_EQ((S.Offset - 4) % 4, 0u) << "sections are 4-byte aligned";
+  }
+  ASSERT_EQ(Types, F.SectionTypes);
+  const Bytes Depex = Payload(Sections.front());
+  EXPECT_EQ(Depex, Load(kRelease / (std::string(F.Module) + ".depex")));
+  const auto Image = std::find_if(Sections.begin(), Sections.end(), [&](const auto &S) {
+    return File[S.Offset - 1] == pifw::kSectionPe32 || File[S.Offset - 1] == pifw::kSectionTe;
+  });
+  EXPECT_EQ(Payload(*Image), Load(kRelease / F.Image)) << "the image is carried byte for byte";
+  EXPECT_EQ(Payload(Sections[Sections.size() - 2]), pifw::Utf16z(F.Module));
+  Bytes Version = {0, 0};  // build number 0
+  const Bytes Text = pifw::Utf16z(HDA_VERSION);
+  Version.insert(Version.end(), Text.begin(), Text.end());
+  EXPECT_EQ(Payload(Sections.back()), Version);
+  EXPECT_LE(File.size() - Payload(*Image).size(), 192u) << "what the firmware file adds";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Release, FirmwareFileTest,
+    ::testing::Values(ShippedFile{"HdaSsidDetectDxe", pifw::kFileTypeDriver,
+                                  "33C5156A-EE87-49AC-ADBA-659FC9CD1A38",
+                                  {pifw::kSectionDxeDepex, pifw::kSectionPe32, pifw::kSectionUserInterface,
+                                   pifw::kSectionVersion},
+                                  "HdaSsidDetectDxe.efi"},
+                      ShippedFile{"HdaSsidSelectPei", pifw::kFileTypePeim,
+                                  "CEBA3BA8-1036-4B18-A710-8B6A9255144A",
+                                  {pifw::kSectionPeiDepex, pifw::kSectionRaw,
+                                   HDA_PEIM_AS_TE ? pifw::kSectionTe : pifw::kSectionPe32,
+                                   pifw::kSectionUserInterface, pifw::kSectionVersion},
+                                  HDA_PEIM_AS_TE ? "HdaSsidSelectPei.te" : "HdaSsidSelectPei.efi"}),
+    [](const auto &Info) { return std::string(Info.param.Module); });
+
+// Golden bytes: PUSH <GUID> for each, AND, END (PI volume 2 depex grammar).
+TEST(Depex, ExpressionsAreTheGoldenBytes) {
+  const Bytes Driver = {
+      0x02, 0xE2, 0x68, 0x56, 0x1E, 0x81, 0x84, 0xD4, 0x11, 0xBC, 0xF1, 0x00, 0x80, 0xC7, 0x3C, 0x88, 0x81,
+      0x02, 0x18, 0xF8, 0x41, 0x64, 0x62, 0x63, 0x44, 0x4E, 0xB5, 0x70, 0x7D, 0xBA, 0x31, 0xDD, 0x24, 0x53,
+      0x03, 0x08};
+  const Bytes Peim = {
+      0x02, 0xF5, 0x6E, 0xB8, 0x2A, 0xB5, 0xEC, 0x34, 0x41, 0xB5, 0x56, 0x38, 0x54, 0xCA, 0x1F, 0xE1, 0xB4,
+      0x02, 0xB5, 0x5B, 0x96, 0x38, 0x97, 0x80, 0xF5, 0x40, 0xB7, 0x42, 0x8C, 0xC1, 0x4A, 0x64, 0x9B, 0x64,
+      0x03, 0x08};
+  EXPECT_EQ(Load(kRelease / "HdaSsidDetectDxe.depex"), Driver);
+  EXPECT_EQ(Load(kRelease / "HdaSsidSelectPei.depex"), Peim);
+  EXPECT_EQ(pifw::BuildDepex({}), (Bytes{0x06, 0x08})) << "no dependency is TRUE";
+}
+
+// The PEIM's image base (for TE, StrippedSize - 40 bytes before its header)
+// sits on its 32-byte section alignment from the file's data, and the file
+// asks a volume for data alignment that covers it.
+TEST(PeimFile, ImageBaseIsAlignedForExecuteInPlace) {
+  const Bytes File = Load(kRelease / "HdaSsidSelectPei.ffs");
+  std::string Error;
+  const auto Sections = pifw::ParseSections(File, &Error);
+  ASSERT_TRUE(Sections) << Error;
+  EXPECT_GE(pifw::FfsDataAlignment(File[19]), 32u);
+  for (const pifw::ParsedSection &S : *Sections) {
+    const uint8_t Type = File[S.Offset - 1];
+    if (Type == pifw::kSectionTe || Type == pifw::kSectionPe32) {
+      const auto Bias = pifw::ImageBaseBias(std::span(File).subspan(S.Offset, S.Size));
+      ASSERT_TRUE(Bias);
+      EXPECT_EQ((S.Offset - pifw::kFileHeaderSize - *Bias) % 32, 0u);
+    }
+  }
+}
+
+// Loads an image the way the PI loader does and relocates it to Base; for TE
+// the headers' place is taken by the 40-byte TE header, StrippedSize - 40
+// bytes after the image base.
+Bytes LoadAt(const Bytes &Image, uint64_t Base, uint32_t SizeOfImage) {
+  Bytes Memory(SizeOfImage, 0);
+  uint64_t LinkedBase = 0;
+  uint32_t FileShift = 0;
+  size_t SectionTable = 0;
+  unsigned SectionCount = 0;
+  uint32_t RelocRva = 0, RelocSize = 0;
+  if (Image[0] == 'V') {
+    FileShift = Le(Image, 6, 2) - 40;
+    SectionCount = Image[4];
+    SectionTable = 40;
+    LinkedBase = Le(Image, 16, 4) | uint64_t{Le(Image, 20, 4)} << 32;
+    RelocRva = Le(Image, 24, 4);
+    RelocSize = Le(Image, 28, 4);
+  } else {
+    std::string Error;
+    const auto Pe = pecoff::Parse(Image, &Error);
+    EXPECT_TRUE(Pe) << Error;
+    SectionCount = Pe->Sections.size();
+    SectionTable = Pe->OptionalHeaderOffset + Le(Image, Pe->PeOffset + 20, 2);
+    LinkedBase = Pe->ImageBase;
+    RelocRva = Pe->Directory(pecoff::kDirectoryBaseRelocation).Rva;
+    RelocSize = Pe->Directory(pecoff::kDirectoryBaseRelocation).Size;
+  }
+  for (unsigned S = 0; S < SectionCount; ++S) {
+    const size_t At = SectionTable + 40 * S;
+    const uint32_t Va = Le(Image, At + 12, 4), RawSize = Le(Image, At + 16, 4), Raw = Le(Image, At + 20, 4);
+    std::copy_n(Image.begin() + (Raw - FileShift), RawSize, Memory.begin() + Va);
+  }
+  const uint64_t Delta = Base - LinkedBase;
+  for (uint32_t Block = RelocRva; Block < RelocRva + RelocSize;) {
+    const uint32_t Page = Le(Memory, Block, 4), Size = Le(Memory, Block + 4, 4);
+    for (uint32_t E = Block + 8; E < Block + Size; E += 2) {
+      const uint32_t Entry = Le(Memory, E, 2), Rva = Page + (Entry & 0xFFF);
+      if (Entry >> 12 == 3) {  // HIGHLOW
+        const uint32_t Fixed = Le(Memory, Rva, 4) + static_cast<uint32_t>(Delta);
+        std::memcpy(&Memory[Rva], &Fixed, 4);
+      }
+    }
+    Block += Size;
+  }
+  return Memory;
+}
+
+TEST(PeimTe, CarriesTheSameCodeAndDataAsThePe32AfterRelocation) {
+  const Bytes Pe = Load(kRelease / "HdaSsidSelectPei.efi");
+  const Bytes Te = Load(kRelease / "HdaSsidSelectPei.te");
+  std::string Error;
+  const auto Image = pecoff::Parse(Pe, &Error);
+  ASSERT_TRUE(Image) << Error;
+  ASSERT_FALSE(Image->Relocations.empty());
+  EXPECT_EQ(Te[0], 'V');
+  EXPECT_EQ(Te[1], 'Z');
+  EXPECT_EQ(Le(Te, 8, 4), Image->EntryPoint);
+  for (const uint64_t Base : {uint64_t{0xFFF80000}, uint64_t{0x00830000}}) {
+    const Bytes FromPe = LoadAt(Pe, Base, Image->SizeOfImage);
+    const Bytes FromTe = LoadAt(Te, Base, Image->SizeOfImage);
+    for (const pecoff::Section &S : Image->Sections) {
+      EXPECT_TRUE(std::equal(FromPe.begin() + S.VirtualAddress, FromPe.begin() + S.VirtualAddress + S.RawSize,
+                             FromTe.begin() + S.VirtualAddress))
+          << S.Name << " at base " << Base;
+    }
+    EXPECT_NE(FromPe, LoadAt(Pe, Image->ImageBase, Image->SizeOfImage)) << "relocations were applied";
+  }
+}
+
+TEST(Hdapack, RefusesAMalformedImageAndWritesNothing) {
+  const fs::path Dir = fs::path(HDA_TEST_SCRATCH) / "malformed";
+  fs::create_directories(Dir);
+  const Bytes Pe = Load(kRelease / "HdaSsidDetectDxe.efi");
+  const std::pair<const char *, Bytes> Inputs[] = {
+      {"truncated.efi", Bytes(Pe.begin(), Pe.begin() + 200)},
+      {"text.efi", Bytes{'h', 'e', 'l', 'l', 'o'}},
+  };
+  for (const auto &[Name, Content] : Inputs) {
+    std::ofstream(Dir / Name, std::ios::binary).write(reinterpret_cast<const char *>(Content.data()),
+                                                       static_cast<std::streamsize>(Content.size()));
+    const fs::path Out = Dir / (std::string(Name) + ".ffs");
+    const auto [Status, Output] =
+        RunCommand(std::string(HDA_HDAPACK) + " ffs --type driver --guid 33C5156A-EE87-49AC-ADBA-659FC9CD1A38 --name X" +
+            " --image " + (Dir / Name).string() + " --out " + Out.string());
+    EXPECT_NE(Status, 0) << Name;
+    EXPECT_NE(Output.find("hdapack: "), std::string::npos) << Output;
+    EXPECT_FALSE(fs::exists(Out)) << Name;
+    const auto [TeStatus, TeOutput] = RunCommand(std::string(HDA_HDAPACK) + " te --in " + (Dir / Name).string() +
+                                          " --out " + (Dir / "x.te").string());
+    EXPECT_NE(TeStatus, 0) << TeOutput;
+    EXPECT_FALSE(fs::exists(Dir / "x.te"));
+  }
+}
+
+// An independent parser: UEFIExtract (Debian's uefitool-cli) reads both
+// firmware files from a volume and must not complain. It always notes that
+// a lone volume has no volume top file; nothing else may be printed.
+TEST(UefiExtract, ReadsTheFirmwareFilesWithoutComplaint) {
+  const fs::path Dir = fs::path(HDA_TEST_SCRATCH) / "uefiextract";
+  fs::remove_all(Dir);
+  fs::create_directories(Dir);
+  const fs::path Volume = Dir / "release.fv";
+  const auto [PackStatus, PackOutput] =
+      RunCommand(std::string(HDA_HDAPACK) + " volume --out " + Volume.string() + " " +
+          (kRelease / "HdaSsidDetectDxe.ffs").string() + " " + (kRelease / "HdaSsidSelectPei.ffs").string());
+  ASSERT_EQ(PackStatus, 0) << PackOutput;
+  const auto [Status, Output] = RunCommand("cd " + Dir.string() + " && UEFIExtract release.fv report");
+  ASSERT_EQ(Status, 0) << Output;
+  std::string Unexpected;
+  std::istringstream Lines(Output);
+  for (std::string Line; std::getline(Lines, Line);) {
+    if (Line.find("Volume Top File") == std::string::npos) {
+      Unexpected += Line + "\n";
+    }
+  }
+  EXPECT_EQ(Unexpected, "");
+  std::ifstream ReportFile(Dir / "release.fv.report.txt");
+  const std::string Report((std::istreambuf_iterator<char>(ReportFile)), {});
+  for (const char *Expected :
+       {"DXE driver            |", "33C5156A-EE87-49AC-ADBA-659FC9CD1A38 | HdaSsidDetectDxe",
+        "PEI module            |", "CEBA3BA8-1036-4B18-A710-8B6A9255144A | HdaSsidSelectPei",
+        "DXE dependency section", "PEI dependency section", "PE32 image section",
+        HDA_PEIM_AS_TE ? "TE image section" : "PE32 image section", "UI section", "Version section"}) {
+    EXPECT_NE(Report.find(Expected), std::string::npos) << Expected << "\n" << Report;
+  }
+}
+
+}  // namespace

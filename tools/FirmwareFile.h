@@ -1,0 +1,107 @@
+// Building blocks of PI firmware storage (PI specification volume 3):
+// GUIDs, dependency expressions, sections, firmware files (FFS), firmware
+// volumes, and the TE form of a PE32 image.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace pifw {
+
+using Bytes = std::vector<uint8_t>;
+using Guid = std::array<uint8_t, 16>;  // in memory (EFI_GUID) byte order
+
+// "{8-4-4-4-12}" or without braces; nullopt when malformed.
+std::optional<Guid> ParseGuid(const std::string &Text);
+std::string FormatGuid(const Guid &G);
+
+constexpr uint8_t kFileTypeRaw = 0x01;
+constexpr uint8_t kFileTypeFreeform = 0x02;
+constexpr uint8_t kFileTypePeim = 0x06;
+constexpr uint8_t kFileTypeDriver = 0x07;
+constexpr uint8_t kFileTypeApplication = 0x09;
+constexpr uint8_t kFileTypePad = 0xF0;
+
+constexpr uint8_t kSectionPe32 = 0x10;
+constexpr uint8_t kSectionTe = 0x12;
+constexpr uint8_t kSectionDxeDepex = 0x13;
+constexpr uint8_t kSectionVersion = 0x14;
+constexpr uint8_t kSectionUserInterface = 0x15;
+constexpr uint8_t kSectionRaw = 0x19;
+constexpr uint8_t kSectionPeiDepex = 0x1B;
+
+constexpr uint8_t kFileAttribChecksum = 0x40;
+constexpr uint8_t kFileStateWritten = 0xF8;  // constructed, header and data valid; erase polarity 1
+constexpr size_t kFileHeaderSize = 24;
+constexpr size_t kTeHeaderSize = 40;
+
+// Depex opcodes (PI volume 2, "Dependency Expression Grammar").
+constexpr uint8_t kDepexPush = 0x02;
+constexpr uint8_t kDepexAnd = 0x03;
+constexpr uint8_t kDepexTrue = 0x06;
+constexpr uint8_t kDepexEnd = 0x08;
+
+// PUSH each GUID and AND them together; TRUE when there are none.
+Bytes BuildDepex(const std::vector<Guid> &AllOf);
+
+Bytes Utf16z(const std::string &Ascii);
+
+// A leaf section: 24-bit size and type, then the payload.
+Bytes Section(uint8_t Type, std::span<const uint8_t> Payload);
+
+// Smallest FFS data alignment (1, 16, 128, ... 64K) that covers Bytes, and
+// its FFS_ATTRIB_DATA_ALIGNMENT field value.
+struct FfsAlignment {
+  uint32_t Bytes;
+  uint8_t Field;
+};
+std::optional<FfsAlignment> FfsAlignmentFor(uint32_t Bytes);
+uint32_t FfsDataAlignment(uint8_t Attributes);
+
+struct FileSpec {
+  Guid Name;
+  uint8_t Type;
+  uint8_t Attributes;
+  std::vector<Bytes> Sections;  // each built by Section(); laid 4-byte aligned
+};
+// The file with its header checksum, 0xAA data checksum and state 0xF8.
+Bytes BuildFile(const FileSpec &Spec);
+
+// Checks a file's header as a volume reader would; empty when sound.
+std::string CheckFile(std::span<const uint8_t> File);
+
+struct ParsedSection {
+  uint8_t Type;
+  size_t Offset;  // of the payload, from the file's start
+  size_t Size;    // of the payload
+};
+std::optional<std::vector<ParsedSection>> ParseSections(std::span<const uint8_t> File, std::string *Error);
+
+// The TE form of a PE32/PE32+ image: the headers up to the section table
+// are replaced by a 40-byte EFI_TE_IMAGE_HEADER; StrippedSize is the number
+// of bytes removed, relocations are kept as they are.
+std::optional<Bytes> ConvertToTe(std::span<const uint8_t> Pe, std::string *Error);
+
+// Where in a section's payload the image's sections must be aligned from:
+// 0 for PE32, StrippedSize - 40 for TE (the loader's image base lies that
+// many bytes before the TE header).
+std::optional<uint32_t> ImageBaseBias(std::span<const uint8_t> Image);
+
+// A volume of the FFS2 file system, erase polarity 1, in 4 KiB blocks,
+// holding Files (8-byte aligned, with pad files for data alignment).
+Bytes BuildVolume(const std::vector<Bytes> &Files);
+
+// Appends File to a volume's file list starting at Offset (8-byte aligned,
+// pad file first when its data alignment needs one); returns the new end
+// or nullopt when End would be exceeded.
+std::optional<size_t> PlaceFile(Bytes &Volume, size_t Offset, size_t End, std::span<const uint8_t> File);
+
+std::optional<Bytes> ReadAll(const std::string &Path, std::string *Error);
+// Writes atomically: a partial file never appears under Path.
+bool WriteAll(const std::string &Path, std::span<const uint8_t> Data, std::string *Error);
+
+}  // namespace pifw

@@ -1,0 +1,218 @@
+// hdapack: packages firmware images the way firmware engineers consume them.
+//
+//   hdapack te     --in IMAGE.efi --out IMAGE.te
+//   hdapack depex  --out FILE.depex [--guid GUID]...      (no GUID: TRUE)
+//   hdapack ui     --out FILE.ui --name NAME
+//   hdapack ffs    --out FILE.ffs --type peim|driver|application --guid FILE_GUID
+//                  --image IMAGE.efi|IMAGE.te [--depex FILE.depex] --name NAME
+//                  [--version TEXT] [--build N] [--xip-align BYTES]
+//   hdapack volume --out FILE.fv FILE.ffs...
+//
+// Every output is written whole or not at all; errors say what was wrong.
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "FirmwareFile.h"
+#include "PeImage.h"
+
+namespace {
+
+using pifw::Bytes;
+
+struct Options {
+  std::map<std::string, std::vector<std::string>> Named;
+  std::vector<std::string> Positional;
+  std::string Get(const std::string &Name, const std::string &Default = "") const {
+    const auto Found = Named.find(Name);
+    return Found == Named.end() ? Default : Found->second.back();
+  }
+};
+
+[[noreturn]] void Fail(const std::string &Why) {
+  std::fprintf(stderr, "hdapack: %s\n", Why.c_str());
+  std::exit(1);
+}
+
+std::string Require(const Options &O, const std::string &Name) {
+  const std::string Value = O.Get(Name);
+  if (Value.empty()) {
+    Fail("missing --" + Name);
+  }
+  return Value;
+}
+
+Bytes Read(const std::string &Path) {
+  std::string Error;
+  auto Data = pifw::ReadAll(Path, &Error);
+  if (!Data) {
+    Fail(Error);
+  }
+  return *Data;
+}
+
+void Write(const std::string &Path, const Bytes &Data) {
+  std::string Error;
+  if (!pifw::WriteAll(Path, Data, &Error)) {
+    Fail(Error);
+  }
+}
+
+pifw::Guid GuidOption(const std::string &Text) {
+  const auto G = pifw::ParseGuid(Text);
+  if (!G) {
+    Fail("not a GUID: " + Text);
+  }
+  return *G;
+}
+
+// An image must parse as PE/COFF (or be the TE form of one) before it is
+// wrapped: a truncated or foreign file gives an error, never a firmware file.
+void CheckImage(const Bytes &Image, const std::string &Path) {
+  std::string Error;
+  if (Image.size() >= 2 && Image[0] == 'V' && Image[1] == 'Z') {
+    if (Image.size() < pifw::kTeHeaderSize || !pifw::ImageBaseBias(Image)) {
+      Fail(Path + ": malformed TE image");
+    }
+    return;
+  }
+  if (!pecoff::Parse(Image, &Error)) {
+    Fail(Path + ": " + Error);
+  }
+}
+
+void MakeTe(const Options &O) {
+  const std::string In = Require(O, "in");
+  const Bytes Pe = Read(In);
+  std::string Error;
+  const auto Te = pifw::ConvertToTe(Pe, &Error);
+  if (!Te) {
+    Fail(In + ": " + Error);
+  }
+  Write(Require(O, "out"), *Te);
+}
+
+void MakeDepex(const Options &O) {
+  std::vector<pifw::Guid> Guids;
+  if (const auto Found = O.Named.find("guid"); Found != O.Named.end()) {
+    for (const std::string &Text : Found->second) {
+      Guids.push_back(GuidOption(Text));
+    }
+  }
+  Write(Require(O, "out"), pifw::BuildDepex(Guids));
+}
+
+void MakeFfs(const Options &O) {
+  static const std::map<std::string, uint8_t> Types = {
+      {"peim", pifw::kFileTypePeim}, {"driver", pifw::kFileTypeDriver},
+      {"application", pifw::kFileTypeApplication}};
+  const auto Type = Types.find(Require(O, "type"));
+  if (Type == Types.end()) {
+    Fail("--type must be peim, driver or application");
+  }
+  const std::string ImagePath = Require(O, "image");
+  const Bytes Image = Read(ImagePath);
+  CheckImage(Image, ImagePath);
+  const bool Te = Image[0] == 'V';
+
+  pifw::FileSpec Spec{GuidOption(Require(O, "guid")), Type->second, 0, {}};
+  size_t Offset = pifw::kFileHeaderSize;  // where the next section starts
+  auto Add = [&](Bytes Section) {
+    Offset = (Offset + 3) / 4 * 4 + Section.size();
+    Spec.Sections.push_back(std::move(Section));
+  };
+  if (const std::string Depex = O.Get("depex"); !Depex.empty()) {
+    if (Type->second == pifw::kFileTypeApplication) {
+      Fail("applications carry no dependency expression");
+    }
+    Add(pifw::Section(Type->second == pifw::kFileTypePeim ? pifw::kSectionPeiDepex : pifw::kSectionDxeDepex,
+                      Read(Depex)));
+  }
+  if (const uint32_t Align = std::stoul(O.Get("xip-align", "0")); Align > 1) {
+    // The image's base (for TE, StrippedSize - 40 bytes before its header)
+    // must land on Align relative to the file's data; a RAW section pads.
+    const auto Alignment = pifw::FfsAlignmentFor(Align);
+    if (!Alignment || (Align & (Align - 1)) != 0) {
+      Fail("--xip-align must be a power of two up to 64K");
+    }
+    Spec.Attributes = static_cast<uint8_t>(Alignment->Field << 3);
+    const uint32_t Bias = *pifw::ImageBaseBias(Image);
+    const size_t SectionStart = (Offset + 3) / 4 * 4;
+    // Offset of the image's base from the file's data, when a RAW section of
+    // RawSize bytes (header included) comes first; taken modulo Align.
+    auto ImageBase = [&](size_t RawSize) {
+      return (SectionStart + RawSize + 4 - pifw::kFileHeaderSize + Align - Bias % Align) % Align;
+    };
+    if (ImageBase(0) != 0) {
+      size_t RawSize = 4;
+      while (ImageBase(RawSize) != 0) {
+        RawSize += 4;
+      }
+      Add(pifw::Section(pifw::kSectionRaw, Bytes(RawSize - 4, 0)));
+    }
+  }
+  Add(pifw::Section(Te ? pifw::kSectionTe : pifw::kSectionPe32, Image));
+  Add(pifw::Section(pifw::kSectionUserInterface, pifw::Utf16z(Require(O, "name"))));
+  Bytes Version(2);
+  const unsigned long Build = std::stoul(O.Get("build", "0"));
+  Version[0] = static_cast<uint8_t>(Build);
+  Version[1] = static_cast<uint8_t>(Build >> 8);
+  const Bytes Text = pifw::Utf16z(O.Get("version", "1.0"));
+  Version.insert(Version.end(), Text.begin(), Text.end());
+  Add(pifw::Section(pifw::kSectionVersion, Version));
+  Write(Require(O, "out"), pifw::BuildFile(Spec));
+}
+
+void MakeUi(const Options &O) { Write(Require(O, "out"), pifw::Utf16z(Require(O, "name"))); }
+
+void MakeVolume(const Options &O) {
+  std::vector<Bytes> Files;
+  for (const std::string &Path : O.Positional) {
+    Bytes File = Read(Path);
+    if (const std::string Why = pifw::CheckFile(File); !Why.empty()) {
+      Fail(Path + ": " + Why);
+    }
+    Files.push_back(std::move(File));
+  }
+  Write(Require(O, "out"), pifw::BuildVolume(Files));
+}
+
+}  // namespace
+
+int main(int Argc, char **Argv) {
+  if (Argc < 2) {
+    Fail("usage: hdapack te|depex|ui|ffs|volume [options] (see the top of tools/hdapack.cpp)");
+  }
+  Options O;
+  for (int I = 2; I < Argc; ++I) {
+    const std::string Arg = Argv[I];
+    if (Arg.rfind("--", 0) == 0) {
+      if (I + 1 >= Argc) {
+        Fail("option " + Arg + " needs a value");
+      }
+      O.Named[Arg.substr(2)].push_back(Argv[++I]);
+    } else {
+      O.Positional.push_back(Arg);
+    }
+  }
+  const std::string Command = Argv[1];
+  try {
+    if (Command == "te") {
+      MakeTe(O);
+    } else if (Command == "depex") {
+      MakeDepex(O);
+    } else if (Command == "ui") {
+      MakeUi(O);
+    } else if (Command == "ffs") {
+      MakeFfs(O);
+    } else if (Command == "volume") {
+      MakeVolume(O);
+    } else {
+      Fail("unknown command " + Command);
+    }
+  } catch (const std::exception &E) {
+    Fail(std::string("bad option value: ") + E.what());
+  }
+  return 0;
+}
