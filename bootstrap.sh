@@ -8,6 +8,7 @@ packages="
   cmake ninja-build g++ python3
   clang lld llvm
   libgtest-dev gnu-efi uefitool-cli
+  qemu-system-x86 ovmf mtools dosfstools
 "
 
 missing=""

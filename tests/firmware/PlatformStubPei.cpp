@@ -1,0 +1,75 @@
+// Test-only platform PEIM for the emulated board. It stands in for the
+// board's platform code: installs PLATFORM_SSID_POLICY_PPI with SsidTable
+// NULL and, when PEI ends, reports on QEMU's debug console (port 0x402) what
+// SsidTable points at, so the system test can see HdaSsidSelectPei's choice.
+
+#include "PiPei.h"
+#include "PlatformSsidPolicyPpi.h"
+
+namespace {
+
+constexpr UINT16 kDebugConsolePort = 0x402;
+
+void Put(char C) { __asm__ __volatile__("outb %b0, %w1" : : "a"(C), "Nd"(kDebugConsolePort)); }
+
+void Print(const char *Text) {
+  while (*Text != '\0') {
+    Put(*Text++);
+  }
+}
+
+void PrintHex(UINT32 Value) {
+  for (int Shift = 28; Shift >= 0; Shift -= 4) {
+    Put("0123456789ABCDEF"[(Value >> Shift) & 0xF]);
+  }
+}
+
+// CRC-32 (IEEE 802.3, as zlib computes it), bit by bit: no table to keep.
+UINT32 Crc32(const UINT8 *Data, UINTN Size) {
+  UINT32 Crc = 0xFFFFFFFF;
+  for (UINTN I = 0; I < Size; ++I) {
+    Crc ^= Data[I];
+    for (int Bit = 0; Bit < 8; ++Bit) {
+      Crc = (Crc >> 1) ^ (0xEDB88320 & (0u - (Crc & 1)));
+    }
+  }
+  return ~Crc;
+}
+
+PLATFORM_SSID_POLICY_PPI gPolicy = {1, nullptr};
+
+EFI_STATUS EFIAPI OnEndOfPei(const EFI_PEI_SERVICES **, EFI_PEI_NOTIFY_DESCRIPTOR *, VOID *) {
+  const SSID_TABLE_ENTRY *Table = gPolicy.SsidTable;
+  Print("HdaSsidPolicy: SsidTable=");
+  if (Table == nullptr) {
+    Print("NULL\n");
+    return EFI_SUCCESS;
+  }
+  const SSID_TABLE_ENTRY &Hda = Table[51];
+  const SSID_TABLE_ENTRY &End = Table[55];
+  const bool Terminated = SsidEntryAddressLow(End) == 0xFFFFFFFF && End.ExtendedRegister == 0xFFFFFFFF &&
+                          SsidEntryWord(End) == 0xFFFFFFFF;
+  Print("set row52=");
+  PrintHex(SsidEntryAddressLow(Hda));
+  Print(":");
+  PrintHex(SsidEntryWord(Hda));
+  Print(Terminated ? " terminator=ok crc32=" : " terminator=bad crc32=");
+  PrintHex(Crc32(reinterpret_cast<const UINT8 *>(Table), 56 * sizeof(SSID_TABLE_ENTRY)));
+  Print("\n");
+  return EFI_SUCCESS;
+}
+
+EFI_PEI_PPI_DESCRIPTOR gPolicyDescriptor = {
+    EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST, &PLATFORM_SSID_POLICY_PPI_GUID, &gPolicy};
+
+EFI_PEI_NOTIFY_DESCRIPTOR gEndOfPeiNotify = {
+    EFI_PEI_PPI_DESCRIPTOR_NOTIFY_CALLBACK | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST,
+    &EFI_END_OF_PEI_SIGNAL_PPI_GUID, OnEndOfPei};
+
+}  // namespace
+
+extern "C" EFI_STATUS EFIAPI PlatformStubPeiEntryPoint(EFI_PEI_FILE_HANDLE, const EFI_PEI_SERVICES **PeiServices) {
+  Print("HdaSsidPolicy: installed, SsidTable=NULL\n");
+  (*PeiServices)->NotifyPpi(PeiServices, &gEndOfPeiNotify);
+  return (*PeiServices)->InstallPpi(PeiServices, &gPolicyDescriptor);
+}

@@ -1,0 +1,170 @@
+#!/usr/bin/env python3
+"""System test: the shipped PEIM and the emulated-board build of the driver
+inside Debian's OVMF on QEMU q35, across resets, over one variable store.
+
+Usage: system_test.py --release DIR --q35-driver EFI --stub-peim EFI --hdapack EXE --work DIR
+"""
+
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import time
+import unittest
+import zlib
+from concurrent.futures import ThreadPoolExecutor
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import hda_emulation as emu  # noqa: E402
+
+A195, A194 = 0xA1951458, 0xA1941458
+DRIVER_FILE_GUID = "33C5156A-EE87-49AC-ADBA-659FC9CD1A38"
+STUB_FILE_GUID = "5F1A2B3C-4D5E-4F60-8172-93A4B5C6D7E8"
+
+# The board's subsystem-ID table, transcribed here on its own (not from the
+# PEIM's source) so the CRC the platform PEIM reports is checked against an
+# independent copy: (device, function, SVID/SSID word) in table order.
+ONES = 0xFFFFFFFF
+ROWS = ([(0x1F, 0, 0x50011458), (0x13, 0, 0x50001458), (0x14, 0, 0x50071458), (0x14, 1, 0x50001458),
+         (0x12, 0, 0x88881458)] + [(0x15, f, ONES) for f in range(4)] +
+        [(0x16, 0, 0x1C3A1458), (0x16, 1, ONES), (0x16, 4, ONES), (0x16, 2, ONES), (0x16, 3, ONES),
+         (0x17, 0, 0xB0051458), (0x16, 3, ONES), (0x19, 1, ONES), (0x19, 0, ONES)] +
+        [(0x1C, f, 0x50011458) for f in range(8)] + [(0x1D, f, 0x50011458) for f in range(8)] +
+        [(0x1B, f, 0x50011458) for f in range(8)] + [(0x1E, f, ONES) for f in range(4)] +
+        [(0x1A, 0, ONES), (0x14, 5, ONES), (0x14, 3, 0x50011458), (0x1F, 1, 0x50001458),
+         (0x1F, 2, 0x50011458), (0x1F, 3, None), (0x1F, 4, 0x50011458), (0x1F, 5, ONES),
+         (0x1F, 6, 0x50011458)])
+
+
+def expected_report(hda_word):
+    table = b"".join(struct.pack("<BBBBIHHI", 0, fn, dev, 0, 0, (hda_word if word is None else word) & 0xFFFF,
+                                 (hda_word if word is None else word) >> 16, 0) for dev, fn, word in ROWS)
+    table += b"\xff" * 8 + struct.pack("<HHI", 0xFFFF, 0xFFFF, 0)
+    assert len(ROWS) == 55 and len(table) == 896
+    return "HdaSsidPolicy: SsidTable=set row52=001F0300:%08X terminator=ok crc32=%08X" % (
+        hda_word, zlib.crc32(table))
+
+
+NULL_REPORT = "HdaSsidPolicy: SsidTable=NULL"
+
+
+class Machine:
+    """The firmware image and the three machines' runs, made once."""
+    runs = {}
+
+    @classmethod
+    def prepare(cls, args):
+        started = time.monotonic()
+        work = args.work
+        shutil.rmtree(work, ignore_errors=True)
+        os.makedirs(work)
+        depex = os.path.join(work, "true.depex")
+        subprocess.run([args.hdapack, "depex", "--out", depex], check=True)
+        stub = os.path.join(work, "PlatformStubPei.ffs")
+        subprocess.run([args.hdapack, "ffs", "--out", stub, "--type", "peim", "--guid", STUB_FILE_GUID,
+                        "--image", args.stub_peim, "--depex", depex, "--name", "PlatformStubPei"], check=True)
+        driver = os.path.join(work, "HdaSsidDetectDxeQ35.ffs")
+        subprocess.run([args.hdapack, "ffs", "--out", driver, "--type", "driver", "--guid", DRIVER_FILE_GUID,
+                        "--image", args.q35_driver, "--depex", os.path.join(args.release, "HdaSsidDetectDxe.depex"),
+                        "--name", "HdaSsidDetectDxe"], check=True)
+        firmware = emu.build_firmware(work, [stub, os.path.join(args.release, "HdaSsidSelectPei.ffs")], [driver])
+        cls.image_seconds = time.monotonic() - started
+        with open(firmware, "rb") as handle:
+            cls.reset_vector = handle.read()[-16:]
+
+        variables = emu.fresh_variables(work, "sequence")
+        cls.runs["sequence"] = emu.run_machine(work, "sequence", firmware, variables, [
+            [emu.store_command(A195)],   # boot 1: nothing stored yet; store A195 for boot 2
+            [],                          # boot 2: A195 chosen; the driver deletes the record
+            [emu.store_command(A194)],   # boot 3: nothing chosen; store A194 for boot 4
+            [emu.store_command(A195)],   # boot 4: A194 chosen; leave a record for the next machines
+        ])
+        # Two more machines start from that store: one controller without a
+        # codec, and no controller at all. They are independent: run both.
+        with ThreadPoolExecutor(2) as pool:
+            no_codec = pool.submit(emu.run_machine, work, "no-codec", firmware,
+                                   emu.fresh_variables(work, "no-codec", variables), [[]], codec=False)
+            no_controller = pool.submit(emu.run_machine, work, "no-controller", firmware,
+                                        emu.fresh_variables(work, "no-controller", variables),
+                                        [["dmem FFFFFFF0 10 > vector.txt"]], controller=False)
+            cls.runs["no-codec"], cls.runs["no-controller"] = no_codec.result(), no_controller.result()
+        cls.seconds = time.monotonic() - started
+
+
+class SequenceAcrossResets(unittest.TestCase):
+    def setUp(self):
+        self.boots = Machine.runs["sequence"].boots
+
+    def test_each_boot_selects_from_the_previous_boots_record(self):
+        self.assertEqual([b.policy for b in self.boots],
+                         [NULL_REPORT, expected_report(A195), NULL_REPORT, expected_report(A194)])
+
+    def test_driver_deletes_the_record_for_qemus_unrecognised_codec(self):
+        # QEMU's codec answers 0x1AF40022: no known variant, so every boot's
+        # End of DXE leaves no record, whatever the shell stored before.
+        self.assertEqual([b.record for b in self.boots], [None, None, None, None])
+
+    def test_driver_probes_the_codec_and_restores_the_controller(self):
+        for boot in self.boots:
+            with self.subTest(boot=boot.number):
+                probe = boot.probe
+                self.assertTrue(probe, "no probe traced in this boot")
+                config = [a for a in probe if a.region == "pcie-mmcfg-mmio"]
+                hda = [a for a in probe if a.region == "intel-hda"]
+                command_before = next(a.value for a in config if a.kind == "read" and a.size == 1)
+                gctl_before = hda[0].value
+                self.assertEqual((hda[0].kind, hda[0].address & 0xFFF, hda[0].size), ("read", 0x08, 4))
+                self.assertEqual(hda[1].value, gctl_before | 1, "CRST set with a 32-bit write")
+                verbs = [a.value for a in hda if a.kind == "write" and a.address & 0xFFF == 0x60]
+                self.assertEqual(verbs, [0x000F0000, 0x001F2000])
+                answers = [a.value for a in hda if a.kind == "read" and a.address & 0xFFF == 0x64]
+                self.assertEqual(answers, [0x1AF40022, 0x1AF40022])
+                # The last two writes put back GCTL's low byte, then the command byte.
+                self.assertEqual(str(probe[-2]), "write8 0x%08X = 0x%X" % (hda[0].address, gctl_before & 0xFF))
+                self.assertEqual(str(probe[-1]), "write8 0xB00FB004 = 0x%X" % command_before)
+
+
+class NoCodec(unittest.TestCase):
+    def test_no_verb_is_sent_and_the_record_is_deleted(self):
+        boot = Machine.runs["no-codec"].boots[0]
+        self.assertEqual(boot.policy, expected_report(A195), "the record was there at PEI")
+        self.assertIsNone(boot.record)
+        statests = [a for a in boot.probe if a.region == "intel-hda" and a.size == 1 and a.kind == "read"]
+        self.assertEqual([a.value for a in statests], [0])
+        self.assertFalse([a for a in boot.probe if a.region == "intel-hda" and a.address & 0xFFF == 0x60])
+        self.assertEqual(str(boot.probe[-1]), "write8 0xB00FB004 = 0x0")
+
+
+class NoController(unittest.TestCase):
+    def test_guard_touches_nothing_deletes_the_record_and_boot_goes_on(self):
+        run = Machine.runs["no-controller"]
+        boot = run.boots[0]
+        self.assertEqual(boot.policy, expected_report(A195))
+        self.assertIsNone(boot.record)
+        self.assertIn("No matching variables", boot.dump, "the boot went on to the shell")
+        writes = [a for a in run.accesses if a.kind == "write"]
+        self.assertFalse([a for a in writes if a.region in ("system.flash0", "intel-hda")], writes)
+        self.assertFalse([a for a in writes if a.address == emu.ECAM_HDA + 4 and a.size == 1])
+        vector = run.files.get("vector.txt", "")
+        self.assertIn(" ".join("%02X" % b for b in Machine.reset_vector[:8]), vector.upper(),
+                      "the flash still reads its reset vector")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for option in ("--release", "--q35-driver", "--stub-peim", "--hdapack", "--work"):
+        parser.add_argument(option, required=True)
+    args = parser.parse_args()
+    Machine.prepare(args)
+    for name, run in Machine.runs.items():
+        print("%s: %.1f s in all; boots to the shell: %s" % (
+            name, run.seconds, ", ".join("%.1f s" % b.seconds for b in run.boots)))
+    print("firmware image built in %.1f s; whole system test %.1f s" % (Machine.image_seconds, Machine.seconds))
+    result = unittest.main(argv=[sys.argv[0], "-v"], exit=False).result
+    return 0 if result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
