@@ -1,4 +1,5 @@
 # hda_firmware_image(NAME ENTRY <symbol> SOURCES <files...> [DEFINES <defs...>]
+#                    [SUBSYSTEM efi_boot_service_driver|efi_application]
 #                    [LINK_OPTIONS <lld-link options...>])
 # Builds NAME.efi as a freestanding PE/COFF image for the toolchain's
 # architecture. Same sources give the same bytes: /Brepro stamps a content
@@ -20,16 +21,19 @@ else()
 endif()
 
 function(hda_firmware_image NAME)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "ENTRY" "SOURCES;DEFINES;LINK_OPTIONS")
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "ENTRY;SUBSYSTEM" "SOURCES;DEFINES;LINK_OPTIONS")
+  if(NOT ARG_SUBSYSTEM)
+    set(ARG_SUBSYSTEM efi_boot_service_driver)
+  endif()
   add_executable(${NAME} ${ARG_SOURCES})
   set_target_properties(${NAME} PROPERTIES SUFFIX ".efi")
   target_include_directories(${NAME} PRIVATE
-    ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/platform)
+    ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/platform ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_definitions(${NAME} PRIVATE ${ARG_DEFINES})
   target_compile_options(${NAME} PRIVATE ${HDA_FIRMWARE_COMPILE_OPTIONS})
   target_link_options(${NAME} PRIVATE
     ${HDA_FIRMWARE_MACHINE_OPTIONS}
-    /subsystem:efi_boot_service_driver /entry:${ARG_ENTRY}
+    /subsystem:${ARG_SUBSYSTEM} /entry:${ARG_ENTRY}
     /nodefaultlib /Brepro /opt:ref /opt:icf
     ${ARG_LINK_OPTIONS})
 endfunction()

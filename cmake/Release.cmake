@@ -32,6 +32,9 @@ add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.efi
 add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.efi
   COMMAND ${CMAKE_COMMAND} -E copy ${HDA_PEI_IMAGE} ${R}/HdaSsidSelectPei.efi
   DEPENDS ${HDA_PEI_IMAGE} firmware-ia32)
+add_custom_command(OUTPUT ${R}/HdaSsidInfo.efi
+  COMMAND ${CMAKE_COMMAND} -E copy ${HDA_INFO_IMAGE} ${R}/HdaSsidInfo.efi
+  DEPENDS ${HDA_INFO_IMAGE} firmware-x64)
 add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.te
   COMMAND ${PACK} te --in ${R}/HdaSsidSelectPei.efi --out ${R}/HdaSsidSelectPei.te
   DEPENDS ${R}/HdaSsidSelectPei.efi hdapack)
@@ -68,7 +71,7 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/HdaSsidDetectDxe.inf.in ${R}/HdaSsidDet
 configure_file(${CMAKE_CURRENT_LIST_DIR}/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei.inf @ONLY)
 
 set(HDA_RELEASE_FILES
-  HdaSsidDetectDxe.efi HdaSsidSelectPei.efi HdaSsidSelectPei.te
+  HdaSsidDetectDxe.efi HdaSsidSelectPei.efi HdaSsidSelectPei.te HdaSsidInfo.efi
   HdaSsidDetectDxe.depex HdaSsidSelectPei.depex HdaSsidDetectDxe.ui HdaSsidSelectPei.ui
   HdaSsidDetectDxe.ffs HdaSsidSelectPei.ffs HdaSsidDetectDxe.inf HdaSsidSelectPei.inf)
 list(TRANSFORM HDA_RELEASE_FILES PREPEND ${R}/ OUTPUT_VARIABLE HDA_RELEASE_PATHS)

@@ -34,6 +34,14 @@ typedef EFI_STATUS(EFIAPI *EFI_GET_VARIABLE)(const CHAR16 *VariableName,
                                              UINT32 *Attributes, UINTN *DataSize,
                                              VOID *Data);
 
+struct EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL;
+typedef EFI_STATUS(EFIAPI *EFI_TEXT_STRING)(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *This, const CHAR16 *String);
+
+struct EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL {
+  VOID *Reset;
+  EFI_TEXT_STRING OutputString;
+};
+
 struct EFI_BOOT_SERVICES {
   EFI_TABLE_HEADER Hdr;
   VOID *RaiseTplToSignalEvent[11];  // RaiseTPL .. SignalEvent
@@ -57,7 +65,7 @@ struct EFI_SYSTEM_TABLE {
   EFI_HANDLE ConsoleInHandle;
   VOID *ConIn;
   EFI_HANDLE ConsoleOutHandle;
-  VOID *ConOut;
+  EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *ConOut;
   EFI_HANDLE StandardErrorHandle;
   VOID *StdErr;
   EFI_RUNTIME_SERVICES *RuntimeServices;
@@ -70,6 +78,8 @@ inline constexpr EFI_GUID EFI_END_OF_DXE_EVENT_GROUP_GUID = {
 
 #if defined(__x86_64__)
 // UEFI 2.x offsets on x64; a slip here would call the wrong service.
+static_assert(offsetof(EFI_SYSTEM_TABLE, ConOut) == 0x40);
+static_assert(offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, OutputString) == 0x08);
 static_assert(offsetof(EFI_SYSTEM_TABLE, RuntimeServices) == 0x58);
 static_assert(offsetof(EFI_SYSTEM_TABLE, BootServices) == 0x60);
 static_assert(offsetof(EFI_BOOT_SERVICES, CloseEvent) == 0x70);

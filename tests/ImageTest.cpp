@@ -10,6 +10,7 @@ struct ShippedImage {
   const char *Path;
   uint16_t Machine;
   bool Pe32Plus;
+  uint16_t Subsystem;
   uint32_t SectionAlignment;
   uint32_t FileAlignment;
   bool NeedsRelocations;
@@ -32,10 +33,10 @@ protected:
   pecoff::Image Pe{};
 };
 
-TEST_P(ImageTest, IsAnEfiBootServiceDriverForItsMachine) {
+TEST_P(ImageTest, IsAnEfiImageForItsMachineAndSubsystem) {
   EXPECT_EQ(Pe.Machine, GetParam().Machine);
   EXPECT_EQ(Pe.Pe32Plus, GetParam().Pe32Plus);
-  EXPECT_EQ(Pe.Subsystem, pecoff::kSubsystemEfiBootServiceDriver);
+  EXPECT_EQ(Pe.Subsystem, GetParam().Subsystem);
   EXPECT_EQ(Pe.Directory(pecoff::kDirectoryImport).Size, 0u) << "firmware images import nothing";
 }
 
@@ -88,8 +89,11 @@ TEST_P(ImageTest, RelocationsStayInsideTheImage) {
 INSTANTIATE_TEST_SUITE_P(
     Shipped, ImageTest,
     ::testing::Values(ShippedImage{"HdaSsidDetectDxe", HDA_DXE_IMAGE, pecoff::kMachineAmd64, true,
-                                   4096, 32, false, 1536},
-                      ShippedImage{"HdaSsidSelectPei", HDA_PEI_IMAGE, pecoff::kMachineI386, false, 32,
+                                   pecoff::kSubsystemEfiBootServiceDriver, 4096, 32, false, 1536},
+                      ShippedImage{"HdaSsidInfo", HDA_INFO_IMAGE, pecoff::kMachineAmd64, true,
+                                   pecoff::kSubsystemEfiApplication, 4096, 32, false, 4096},
+                      ShippedImage{"HdaSsidSelectPei", HDA_PEI_IMAGE, pecoff::kMachineI386, false,
+                                   pecoff::kSubsystemEfiBootServiceDriver, 32,
                                    32, true, 3712}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 

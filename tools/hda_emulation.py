@@ -63,6 +63,7 @@ class Boot:
     dump: str = ""               # dmpstore's text
     seconds: float = 0.0         # from power-on or reset to the shell's prompt
     probe: list = field(default_factory=list)  # the driver's accesses, when found
+    tool_probes: list = field(default_factory=list)  # the bring-up application's, if it ran
 
 
 @dataclass
@@ -90,6 +91,26 @@ def build_firmware(work, pei_files, dxe_files):
     return path
 
 
+DRIVER_FILE_GUID = "33C5156A-EE87-49AC-ADBA-659FC9CD1A38"
+STUB_FILE_GUID = "5F1A2B3C-4D5E-4F60-8172-93A4B5C6D7E8"
+
+
+def build_board_firmware(work, release, q35_driver, stub_peim, hdapack):
+    """OVMF for the emulated board: the shipped PEIM from the release folder,
+    the driver built for q35, and the test platform PEIM, each wrapped in a
+    firmware file by hdapack."""
+    depex = os.path.join(work, "true.depex")
+    subprocess.run([hdapack, "depex", "--out", depex], check=True)
+    stub = os.path.join(work, "PlatformStubPei.ffs")
+    subprocess.run([hdapack, "ffs", "--out", stub, "--type", "peim", "--guid", STUB_FILE_GUID,
+                    "--image", stub_peim, "--depex", depex, "--name", "PlatformStubPei"], check=True)
+    driver = os.path.join(work, "HdaSsidDetectDxeQ35.ffs")
+    subprocess.run([hdapack, "ffs", "--out", driver, "--type", "driver", "--guid", DRIVER_FILE_GUID,
+                    "--image", q35_driver, "--depex", os.path.join(release, "HdaSsidDetectDxe.depex"),
+                    "--name", "HdaSsidDetectDxe"], check=True)
+    return build_firmware(work, [stub, os.path.join(release, "HdaSsidSelectPei.ffs")], [driver])
+
+
 def startup_script(steps):
     """startup.nsh: boot N runs steps[N-1] (a list of shell commands) after
     saving the record as bootN.txt; the last step powers off."""
@@ -103,12 +124,17 @@ def startup_script(steps):
     return ("\r\n".join(lines) + "\r\n").encode("ascii")
 
 
-def make_disk(path, script):
+def make_disk(path, script, files=None):
+    """A FAT disk with startup.nsh and the given files ({name: host path})."""
+    if os.path.exists(path):
+        os.remove(path)
     subprocess.run(["mkfs.fat", "-C", path, "2048"], check=True, stdout=subprocess.DEVNULL)
     script_path = path + ".startup.nsh"
     with open(script_path, "wb") as handle:
         handle.write(script)
     subprocess.run(["mcopy", "-i", path, script_path, "::/startup.nsh"], check=True)
+    for name, source in (files or {}).items():
+        subprocess.run(["mcopy", "-i", path, source, "::/" + name], check=True)
 
 
 def read_disk_file(disk, name):
@@ -131,30 +157,42 @@ def parse_record(dump):
 
 
 def driver_windows(accesses):
-    """The driver's probe in each boot: from its guard's 32-bit reads of the
-    vendor/device word and BAR0 to its restore of the command byte."""
+    """Each probe of the controller (the driver's, or the bring-up
+    application's): the guard's 32-bit reads of the vendor/device word, BAR0
+    and (64-bit BAR) its upper dword; when the controller is usable, on to
+    the restore of the command byte, the second byte write to it."""
+    def matches(index, kind, offset, size):
+        return index < len(accesses) and \
+            (accesses[index].kind, accesses[index].address, accesses[index].size) == (kind, ECAM_HDA + offset, size)
+
     windows, index = [], 0
-    while index + 1 < len(accesses):
-        first, second = accesses[index], accesses[index + 1]
-        if (first.kind, first.address, first.size) == ("read", ECAM_HDA, 4) and \
-                (second.kind, second.address, second.size) == ("read", ECAM_HDA + 0x10, 4):
-            end = index + 2
-            while end < len(accesses) and not (accesses[end].kind == "write" and
-                                               accesses[end].address == ECAM_HDA + 4 and
-                                               accesses[end].size == 1 and accesses[end].value != 0x07):
-                end += 1
-            windows.append(accesses[index:end + 1])
-            index = end + 1
-        else:
+    while index < len(accesses):
+        if not (matches(index, "read", 0x00, 4) and matches(index + 1, "read", 0x10, 4)):
             index += 1
+            continue
+        end = index + 2
+        if matches(end, "read", 0x14, 4):
+            end += 1
+        if matches(end, "read", 0x04, 1):  # usable: the command byte is saved
+            command_writes = 0
+            while end < len(accesses) and command_writes < 2:
+                command_writes += matches(end, "write", 0x04, 1)
+                end += 1
+        windows.append(accesses[index:end])
+        index = end
     return windows
 
 
-def run_machine(work, name, firmware, variables, steps, controller=True, codec=True, timeout=90):
-    """Runs one QEMU machine through len(steps) boots; returns what it saw."""
+def run_machine(work, name, firmware, variables, steps, controller=True, codec=True, timeout=90, files=None,
+                outputs=()):
+    """Runs one QEMU machine through len(steps) boots; returns what it saw.
+    files are copied onto the shell's disk; outputs are files the steps write
+    there, returned in Run.files."""
     disk = os.path.join(work, name + ".img")
     debugcon = os.path.join(work, name + ".debugcon")
-    make_disk(disk, startup_script(steps))
+    if os.path.exists(debugcon):
+        os.remove(debugcon)
+    make_disk(disk, startup_script(steps), files)
     command = [
         "qemu-system-x86_64", "-machine", "q35,smbus=off", "-m", "256", "-nodefaults", "-nographic",
         "-serial", "stdio", "-net", "none",
@@ -229,10 +267,16 @@ def run_machine(work, name, firmware, variables, steps, controller=True, codec=T
             boot.seconds, previous = prompts[number - 1] - previous, prompts[number - 1]
         boots.append(boot)
     if controller:
-        for boot, window in zip(boots, windows):
-            boot.probe = window
+        # In time order: each boot's End-of-DXE probe, then the probes of any
+        # bring-up application its shell step ran.
+        windows.reverse()
+        for boot, commands in zip(boots, steps):
+            boot.probe = windows.pop() if windows else []
+            for command in commands:
+                if "HdaSsidInfo" in command and windows:
+                    boot.tool_probes.append(windows.pop())
     files = {}
-    for name_on_disk in ("vector.txt",):
+    for name_on_disk in outputs:
         text = read_disk_file(disk, name_on_disk)
         if text is not None:
             files[name_on_disk] = text
@@ -256,18 +300,38 @@ def describe_policy(report):
     return "nothing reported"
 
 
+KNOWN_ANSWERS = {0x1458A195: "A195 codec", 0x1458A194: "A194 codec", 0: "no subsystem ID"}
+
+
 def describe_probe(probe):
-    """What the driver did with the controller, from its traced accesses."""
+    """What the driver asked the codecs and what they answered, from its
+    traced accesses."""
     if not probe:
-        return "no controller probed"
-    statests = next((a.value for a in probe if a.kind == "read" and a.size == 1 and a.address & 0xFFF == 0x0E
-                     and a.region == "intel-hda"), None)
-    answers = [a.value for a in probe if a.region == "intel-hda" and a.kind == "read" and
-               a.address & 0xFFF == 0x64]
-    verbs = [a.value for a in probe if a.region == "intel-hda" and a.kind == "write" and a.address & 0xFFF == 0x60]
-    parts = ["STATESTS=0x%X" % statests if statests is not None else "STATESTS not read"]
-    for verb, answer in zip(verbs, answers):
-        parts.append("verb 0x%08X -> 0x%08X" % (verb, answer))
-    if len(verbs) > len(answers):
-        parts.append("%d verb(s) timed out" % (len(verbs) - len(answers)))
-    return ", ".join(parts)
+        return "no probe seen"
+    hda = [a for a in probe if a.region == "intel-hda"]
+    if not hda:
+        return "no usable controller: nothing touched"
+    statests = next((a.value for a in hda if a.kind == "read" and a.size == 1 and a.address & 0xFFF == 0x0E), 0)
+    parts = ["STATESTS 0x%02X" % statests]
+    codecs = {}
+    verb = None
+    for access in hda:
+        offset = access.address & 0xFFF
+        if access.kind == "write" and offset == 0x60:
+            verb = access.value
+            codecs.setdefault(verb >> 28, []).append([verb, None])
+        elif access.kind == "read" and offset == 0x64 and verb is not None:
+            codecs[verb >> 28][-1][1] = access.value
+    for codec, exchanges in sorted(codecs.items()):
+        answers = []
+        for sent, answer in exchanges:
+            what = "vendor ID" if sent & 0xFFFFFFF == 0x000F0000 else "subsystem ID"
+            answers.append("%s %s" % (what, "timed out" if answer is None else "0x%08X" % answer))
+        text = "codec %d: %s" % (codec, ", ".join(answers))
+        last = exchanges[-1]
+        if last[0] & 0xFFFFFFF == 0x001F2000 and last[1] is not None:
+            text += " (%s)" % KNOWN_ANSWERS.get(last[1], "not a known variant")
+        parts.append(text)
+    if not codecs:
+        parts.append("no codec flagged: no verb sent")
+    return "; ".join(parts)

@@ -42,6 +42,11 @@ public:
   EFI_SYSTEM_TABLE SystemTable{};
   EFI_BOOT_SERVICES BootServices{};
   EFI_RUNTIME_SERVICES RuntimeServices{};
+  EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL ConOut{};
+
+  std::u16string Console;  // everything written to ConOut
+  // The store's "ZelHdaSsid" record for GetVariable, or none.
+  std::optional<std::vector<uint8_t>> StoredRecord;
 
   EFI_STATUS CreateEventExStatus = EFI_SUCCESS;
   EFI_EVENT EventToCreate = reinterpret_cast<EFI_EVENT>(0xE7E7);

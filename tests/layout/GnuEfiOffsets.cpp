@@ -8,6 +8,8 @@ extern "C" {
 #include "GnuEfiOffsets.h"
 
 const GnuEfiLayout kGnuEfiLayout = {
+    offsetof(EFI_SYSTEM_TABLE, ConOut),
+    offsetof(SIMPLE_TEXT_OUTPUT_INTERFACE, OutputString),
     offsetof(EFI_SYSTEM_TABLE, RuntimeServices),
     offsetof(EFI_SYSTEM_TABLE, BootServices),
     offsetof(EFI_BOOT_SERVICES, CloseEvent),

@@ -3,6 +3,8 @@
 #include <cstdint>
 
 struct GnuEfiLayout {
+  size_t SystemTableConOut;
+  size_t TextOutputOutputString;
   size_t SystemTableRuntimeServices;
   size_t SystemTableBootServices;
   size_t BootServicesCloseEvent;

@@ -8,6 +8,8 @@
 
 TEST(UefiLayout, ServiceTableOffsetsMatchGnuEfi) {
   const GnuEfiLayout &Ref = kGnuEfiLayout;
+  EXPECT_EQ(offsetof(EFI_SYSTEM_TABLE, ConOut), Ref.SystemTableConOut);
+  EXPECT_EQ(offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, OutputString), Ref.TextOutputOutputString);
   EXPECT_EQ(offsetof(EFI_SYSTEM_TABLE, RuntimeServices), Ref.SystemTableRuntimeServices);
   EXPECT_EQ(offsetof(EFI_SYSTEM_TABLE, BootServices), Ref.SystemTableBootServices);
   EXPECT_EQ(offsetof(EFI_BOOT_SERVICES, CloseEvent), Ref.BootServicesCloseEvent);

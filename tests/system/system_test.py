@@ -2,14 +2,14 @@
 """System test: the shipped PEIM and the emulated-board build of the driver
 inside Debian's OVMF on QEMU q35, across resets, over one variable store.
 
-Usage: system_test.py --release DIR --q35-driver EFI --stub-peim EFI --hdapack EXE --work DIR
+Usage: system_test.py --release DIR --q35-driver EFI --q35-info EFI --stub-peim EFI --hdapack EXE
+                      --work DIR
 """
 
 import argparse
 import os
 import shutil
 import struct
-import subprocess
 import sys
 import time
 import unittest
@@ -20,8 +20,6 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import hda_emulation as emu  # noqa: E402
 
 A195, A194 = 0xA1951458, 0xA1941458
-DRIVER_FILE_GUID = "33C5156A-EE87-49AC-ADBA-659FC9CD1A38"
-STUB_FILE_GUID = "5F1A2B3C-4D5E-4F60-8172-93A4B5C6D7E8"
 
 # The board's subsystem-ID table, transcribed here on its own (not from the
 # PEIM's source) so the CRC the platform PEIM reports is checked against an
@@ -60,27 +58,20 @@ class Machine:
         work = args.work
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(work)
-        depex = os.path.join(work, "true.depex")
-        subprocess.run([args.hdapack, "depex", "--out", depex], check=True)
-        stub = os.path.join(work, "PlatformStubPei.ffs")
-        subprocess.run([args.hdapack, "ffs", "--out", stub, "--type", "peim", "--guid", STUB_FILE_GUID,
-                        "--image", args.stub_peim, "--depex", depex, "--name", "PlatformStubPei"], check=True)
-        driver = os.path.join(work, "HdaSsidDetectDxeQ35.ffs")
-        subprocess.run([args.hdapack, "ffs", "--out", driver, "--type", "driver", "--guid", DRIVER_FILE_GUID,
-                        "--image", args.q35_driver, "--depex", os.path.join(args.release, "HdaSsidDetectDxe.depex"),
-                        "--name", "HdaSsidDetectDxe"], check=True)
-        firmware = emu.build_firmware(work, [stub, os.path.join(args.release, "HdaSsidSelectPei.ffs")], [driver])
+        firmware = emu.build_board_firmware(work, args.release, args.q35_driver, args.stub_peim, args.hdapack)
         cls.image_seconds = time.monotonic() - started
         with open(firmware, "rb") as handle:
             cls.reset_vector = handle.read()[-16:]
 
         variables = emu.fresh_variables(work, "sequence")
         cls.runs["sequence"] = emu.run_machine(work, "sequence", firmware, variables, [
-            [emu.store_command(A195)],   # boot 1: nothing stored yet; store A195 for boot 2
+            # boot 1: nothing stored yet; the bring-up application reports,
+            # then the shell stores A195 for boot 2
+            ["HdaSsidInfo.efi > info.txt", emu.store_command(A195)],
             [],                          # boot 2: A195 chosen; the driver deletes the record
             [emu.store_command(A194)],   # boot 3: nothing chosen; store A194 for boot 4
             [emu.store_command(A195)],   # boot 4: A194 chosen; leave a record for the next machines
-        ])
+        ], files={"HdaSsidInfo.efi": args.q35_info}, outputs=["info.txt"])
         # Two more machines start from that store: one controller without a
         # codec, and no controller at all. They are independent: run both.
         with ThreadPoolExecutor(2) as pool:
@@ -88,7 +79,8 @@ class Machine:
                                    emu.fresh_variables(work, "no-codec", variables), [[]], codec=False)
             no_controller = pool.submit(emu.run_machine, work, "no-controller", firmware,
                                         emu.fresh_variables(work, "no-controller", variables),
-                                        [["dmem FFFFFFF0 10 > vector.txt"]], controller=False)
+                                        [["dmem FFFFFFF0 10 > vector.txt"]], controller=False,
+                                        outputs=["vector.txt"])
             cls.runs["no-codec"], cls.runs["no-controller"] = no_codec.result(), no_controller.result()
         cls.seconds = time.monotonic() - started
 
@@ -126,6 +118,24 @@ class SequenceAcrossResets(unittest.TestCase):
                 self.assertEqual(str(probe[-1]), "write8 0xB00FB004 = 0x%X" % command_before)
 
 
+class BringUpApplication(unittest.TestCase):
+    def test_reports_the_emulated_board_as_the_driver_sees_it(self):
+        info = Machine.runs["sequence"].files.get("info.txt", "")
+        for expected in ("configuration space at 0xB00FB000",
+                         "vendor 0x8086 device 0x293E",
+                         "STATESTS 0x01",
+                         "codec 0: vendor ID 0x1AF40022, subsystem ID 0x1AF40022",
+                         "not a known variant",
+                         "Controller restored: command 0x",
+                         "would delete the record",
+                         "Stored record ZelHdaSsid: none"):
+            self.assertIn(expected, info)
+        probes = Machine.runs["sequence"].boots[0].tool_probes
+        self.assertEqual(len(probes), 1)
+        command_before = next(a.value for a in probes[0] if a.kind == "read" and a.size == 1)
+        self.assertEqual(str(probes[0][-1]), "write8 0xB00FB004 = 0x%X" % command_before)
+
+
 class NoCodec(unittest.TestCase):
     def test_no_verb_is_sent_and_the_record_is_deleted(self):
         boot = Machine.runs["no-codec"].boots[0]
@@ -154,7 +164,7 @@ class NoController(unittest.TestCase):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--release", "--q35-driver", "--stub-peim", "--hdapack", "--work"):
+    for option in ("--release", "--q35-driver", "--q35-info", "--stub-peim", "--hdapack", "--work"):
         parser.add_argument(option, required=True)
     args = parser.parse_args()
     Machine.prepare(args)

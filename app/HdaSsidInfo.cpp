@@ -1,0 +1,118 @@
+// HdaSsidInfo: a UEFI Shell application for board bring-up. It shows what
+// HdaSsidDetectDxe sees on this board: the HD Audio controller at 00:1F.3,
+// the codecs flagged in STATESTS, each codec's vendor-ID and subsystem-ID
+// answers, what the driver would store, and the stored record. It uses the
+// driver's own probe steps and board constants, so it enables, probes and
+// restores the controller exactly as the driver does.
+
+#include "HdaSsidInfo.h"
+
+#include "Console.h"
+#include "HdaBoard.h"
+#include "HdaProbe.h"
+#include "HdaRegisters.h"
+#include "HdaSsidRecord.h"
+#include "HdaTransport.h"
+#include "HwAccess.h"
+
+namespace {
+
+VOID ShowConfiguration(CONSOLE_LINE &Line) {
+  Line.Text("HD Audio controller 00:1F.3, configuration space at ").Hex(HDA_PCI_CONFIG_BASE, 8).Print();
+  const UINT32 VendorDevice = MmioRead32(HDA_PCI_CONFIG_BASE + PCI_VENDOR_DEVICE_OFFSET);
+  const UINT8 Command = MmioRead8(HDA_PCI_CONFIG_BASE + PCI_COMMAND_OFFSET);
+  const UINT32 Bar0 = MmioRead32(HDA_PCI_CONFIG_BASE + PCI_BAR0_OFFSET);
+  Line.Text("  vendor ").Hex(VendorDevice & 0xFFFF, 4).Text(" device ").Hex(VendorDevice >> 16, 4);
+  Line.Text("  command ").Hex(Command, 2).Text("  BAR0 ").Hex(Bar0, 8);
+  if ((Bar0 & PCI_BAR_MEMORY_TYPE_MASK) == PCI_BAR_MEMORY_TYPE_64) {
+    Line.Text(" upper ").Hex(MmioRead32(HDA_PCI_CONFIG_BASE + PCI_BAR0_UPPER_OFFSET), 8);
+  }
+  Line.Print();
+}
+
+// Both verbs, as the driver sends them; returns the record value the driver
+// would store for this codec, when its answer is recognised.
+BOOLEAN ShowCodec(CONSOLE_LINE &Line, UINT32 Base, UINT32 Codec, HDA_SSID_WORD *Stored) {
+  UINT32 Response;
+  Line.Text("  codec ").Decimal(Codec).Text(": vendor ID ");
+  if (EFI_ERROR(HdaSendVerb(Base, HdaCodecVerb(Codec, HDA_VERB_GET_VENDOR_ID), &Response))) {
+    Line.Text("timed out; the driver skips this codec").Print();
+    return false;
+  }
+  Line.Hex(Response, 8).Text(", subsystem ID ");
+  if (EFI_ERROR(HdaSendVerb(Base, HdaCodecVerb(Codec, HDA_VERB_GET_SUBSYSTEM_ID), &Response))) {
+    Line.Text("timed out; the driver skips this codec").Print();
+    return false;
+  }
+  Line.Hex(Response, 8).Print();
+  if (!HdaRecognisedSsid(Response, Stored)) {
+    Line.Text("    not a known variant: the driver goes on to the next codec").Print();
+    return false;
+  }
+  Line.Text("    known: the driver stores ").Hex(*Stored, 8).Print();
+  return true;
+}
+
+VOID ShowRecord(CONSOLE_LINE &Line, EFI_SYSTEM_TABLE *SystemTable) {
+  UINT8 Data[8];
+  UINTN Size = sizeof(Data);
+  UINT32 Attributes = 0;
+  const EFI_STATUS Status = SystemTable->RuntimeServices->GetVariable(
+      HDA_SSID_VARIABLE_NAME, &HDA_SSID_VARIABLE_GUID, &Attributes, &Size, Data);
+  Line.Text("Stored record ZelHdaSsid: ");
+  if (Status == EFI_NOT_FOUND) {
+    Line.Text("none").Print();
+  } else if (EFI_ERROR(Status)) {
+    Line.Text("cannot be read, status ").Hex(Status, 16).Print();
+  } else if (Size != HDA_SSID_RECORD_SIZE) {
+    Line.Text("unexpected size of ").Decimal(static_cast<UINT32>(Size)).Text(" bytes").Print();
+  } else {
+    const UINT32 Value = Data[0] | Data[1] << 8 | Data[2] << 16 | static_cast<UINT32>(Data[3]) << 24;
+    Line.Hex(Value, 8).Text(" (attributes ").Hex(Attributes, 2).Text(")").Print();
+  }
+}
+
+}  // namespace
+
+EFI_STATUS HdaSsidInfo(EFI_SYSTEM_TABLE *SystemTable) {
+  CONSOLE_LINE Line(SystemTable);
+  ShowConfiguration(Line);
+  if (!HdaControllerIsUsable()) {
+    Line.Text("No usable controller (no device, or BAR0 unassigned or above 4 GiB):").Print();
+    Line.Text("  the driver touches nothing and deletes the record.").Print();
+    ShowRecord(Line, SystemTable);
+    return EFI_SUCCESS;
+  }
+
+  HDA_CONTROLLER_SESSION Session;
+  HdaControllerOpen(&Session);
+  Line.Text("  GCTL ").Hex(Session.SavedGctl, 8).Text(" (CRST ").Decimal(Session.SavedGctl & HDA_GCTL_CRST);
+  Line.Text(" on entry)  STATESTS ").Hex(Session.CodecMask, 2).Text(" right after setting CRST").Print();
+  HDA_SSID_WORD Chosen = 0;
+  BOOLEAN Found = false;
+  for (UINT32 Codec = 0; Codec < HDA_PROBED_CODECS; ++Codec) {
+    if ((Session.CodecMask & (1u << Codec)) == 0) {
+      continue;
+    }
+    HDA_SSID_WORD Stored = 0;
+    if (ShowCodec(Line, Session.Base, Codec, &Stored) && !Found) {
+      Found = true;
+      Chosen = Stored;
+    }
+  }
+  HdaControllerClose(&Session);
+  Line.Text("Controller restored: command ").Hex(Session.SavedCommand, 2);
+  Line.Text(", GCTL low byte ").Hex(Session.SavedGctl & 0xFF, 2).Print();
+  if (Found) {
+    Line.Text("At End of DXE the driver would store ").Hex(Chosen, 8).Print();
+  } else {
+    Line.Text("At End of DXE the driver would delete the record (no known answer)").Print();
+  }
+  ShowRecord(Line, SystemTable);
+  return EFI_SUCCESS;
+}
+
+extern "C" EFI_STATUS EFIAPI HdaSsidInfoEntryPoint(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable) {
+  (void)ImageHandle;
+  return HdaSsidInfo(SystemTable);
+}

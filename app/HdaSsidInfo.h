@@ -1,0 +1,8 @@
+// HdaSsidInfo: the bring-up report, written to SystemTable->ConOut.
+#pragma once
+
+#include "UefiTables.h"
+
+EFI_STATUS HdaSsidInfo(EFI_SYSTEM_TABLE *SystemTable);
+
+extern "C" EFI_STATUS EFIAPI HdaSsidInfoEntryPoint(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable);
