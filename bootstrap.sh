@@ -6,7 +6,7 @@ set -eu
 
 packages="
   cmake ninja-build g++ python3
-  clang lld llvm
+  clang lld llvm libclang-rt-14-dev
   libgtest-dev gnu-efi uefitool-cli
   qemu-system-x86 ovmf mtools dosfstools
 "

@@ -9,7 +9,9 @@ constexpr UINTN HDA_PCI_COMMAND = HDA_PCI_CONFIG_BASE + PCI_COMMAND_OFFSET;
 constexpr UINTN HDA_PCI_BAR0 = HDA_PCI_CONFIG_BASE + PCI_BAR0_OFFSET;
 
 // Without these checks an absent device (all ones) or an unassigned BAR would
-// send the probe's writes to address 0 or to the top of the boot flash.
+// send the probe's writes to address 0 or to the top of the boot flash, and a
+// BAR in the last bytes below 4 GiB would wrap the 32-bit register addresses
+// round to low memory.
 BOOLEAN HdaControllerIsUsable() {
   const UINT32 VendorDevice = MmioRead32(HDA_PCI_CONFIG_BASE + PCI_VENDOR_DEVICE_OFFSET);
   if ((VendorDevice & 0xFFFF) == PCI_VENDOR_ID_NONE) {
@@ -17,7 +19,7 @@ BOOLEAN HdaControllerIsUsable() {
   }
   const UINT32 Bar0 = MmioRead32(HDA_PCI_BAR0);
   const UINT32 Address = Bar0 & PCI_BAR_MEMORY_ADDRESS_MASK;
-  if (Address == 0 || Address == PCI_BAR_MEMORY_ADDRESS_MASK) {
+  if (Address == 0 || Address > 0xFFFFFFFFu - HDA_REG_LAST_USED) {
     return false;
   }
   if ((Bar0 & PCI_BAR_MEMORY_TYPE_MASK) == PCI_BAR_MEMORY_TYPE_64 &&

@@ -6,7 +6,8 @@
 #include "UefiBase.h"
 
 // True when 00:1F.3 answers and BAR0 can be used: vendor ID not 0xFFFF, BAR0
-// neither 0 nor all ones, and a 64-bit BAR mapped below 4 GiB.
+// neither 0 nor all ones, the registers the probe uses below 4 GiB (a 64-bit
+// BAR's upper dword 0, no 32-bit wrap past the top).
 BOOLEAN HdaControllerIsUsable();
 
 // What HdaControllerOpen changed and HdaControllerClose puts back.

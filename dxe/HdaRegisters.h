@@ -25,6 +25,8 @@ constexpr UINT32 HDA_REG_ICS = 0x68;   // Immediate Command Status
 constexpr UINT32 HDA_GCTL_CRST = 0x1;
 constexpr UINT32 HDA_ICS_ICB = 0x1;  // Immediate Command Busy
 constexpr UINT32 HDA_ICS_IRV = 0x2;  // Immediate Result Valid, write 1 to clear
+// Highest register byte the probe touches: the last byte of ICS.
+constexpr UINT32 HDA_REG_LAST_USED = HDA_REG_ICS + 3;
 
 // Codec addresses probed: SDI 0 to 2.
 constexpr UINT32 HDA_PROBED_CODECS = 3;

@@ -266,24 +266,57 @@ INSTANTIATE_TEST_SUITE_P(
                       GuardCase{"Bar64Unassigned", 0x293E8086, 0x0000000C, 0, false, 2},
                       GuardCase{"BarAllOnes", 0x293E8086, 0xFFFFFFFF, 0xFFFFFFFF, false, 2},
                       GuardCase{"Bar64Above4G", 0x293E8086, kBase | 0x4, 0x1, false, 3},
+                      GuardCase{"RegistersWouldWrapPast4G", 0x293E8086, 0xFFFFFFA0, 0, false, 2},
+                      GuardCase{"RegistersEndJustBelow4G", 0x293E8086, 0xFFFFFF90, 0, true, 0},
                       GuardCase{"Bar32UpperNotRead", 0x293E8086, kBase, 0xFFFFFFFF, true, 0},
                       GuardCase{"Bar64Below4G", 0x293E8086, kBase | 0xC, 0, true, 0}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
-// With a stopped PM timer every wait ends after the stall limit, so even the
-// longest probe (three codecs that answer the vendor verb and never the
-// subsystem verb: six time-outs) is bounded.
-TEST_F(ProbeTest, StoppedTimerBoundsTheWorstCase) {
-  Hw.Timer.StepPerRead = 0;
-  Hw.LogTimer = false;
-  Hw.Controller.SetStatests(0x7);
-  for (unsigned Address = 0; Address < 3; ++Address) {
-    Codec(Address, 0).NeverAnswer(kSsidVerb);
+// The probe's time budget, as the README's table states it. The running
+// timer advances one tick per read (the finest a wait can see it move); a
+// stopped timer ends each wait after the stall limit.
+TEST(ProbeTiming, WorstCaseTableHolds) {
+  struct Row {
+    const char *Name;
+    uint16_t Statests;
+    int VendorBusyPolls;  // polls before the vendor-ID answer; -1: none
+    bool SubsystemAnswers;
+    uint32_t StepPerRead;
+    size_t Verbs;
+    uint64_t TimerReads;
+  };
+  const Row Rows[] = {
+      {"typical road", 0x1, 0, true, 1, 2, 0},
+      {"three codecs time out", 0x7, -1, false, 1, 3, 3 * 200 * 19},
+      // Each codec answers the vendor-ID verb at the 200th poll and never the
+      // subsystem-ID verb: the most waits the probe can make.
+      {"worst case", 0x7, 199, false, 1, 6, 3 * (199 + 200) * 19},
+      {"stopped timer, three codecs time out", 0x7, -1, false, 0, 3, 3 * 200 * 257},
+      {"stopped timer, worst case", 0x7, 199, false, 0, 6, 3 * (199 + 200) * 257},
+  };
+  for (const Row &R : Rows) {
+    SCOPED_TRACE(R.Name);
+    Bench Hw;
+    FakeUefi Uefi;
+    Hw.LogTimer = false;
+    Hw.Timer.StepPerRead = R.StepPerRead;
+    Hw.Config.Present(0x293E8086, 0x00, kBase, 0);
+    Hw.Controller.SetStatests(R.Statests);
+    for (unsigned Address = 0; Address < 3; ++Address) {
+      CodecModel &Codec = Hw.Controller.AddCodec(Address);
+      if (R.VendorBusyPolls >= 0) {
+        Codec.Answer(kVendorVerb, 0x10EC0887, static_cast<uint32_t>(R.VendorBusyPolls));
+      }
+      if (R.SubsystemAnswers) {
+        Codec.Answer(kSsidVerb, kCodecA195);
+      }
+    }
+    HdaSsidDxeEntryPoint(nullptr, &Uefi.SystemTable);
+    OnEndOfDxe(Uefi.EventToCreate, nullptr);
+    EXPECT_EQ(Hw.Controller.VerbsStarted.size(), R.Verbs);
+    EXPECT_EQ(Hw.Timer.Reads, R.TimerReads);
+    EXPECT_EQ(Uefi.ClosedEvents.size(), 1u) << "the probe ended";
   }
-  RunProbe();
-  EXPECT_EQ(Record(), std::nullopt);
-  EXPECT_EQ(Hw.Controller.VerbsStarted.size(), 6u);
-  EXPECT_EQ(Hw.Timer.Reads, 3u * HDA_VERB_POLL_LIMIT * (1 + PM_TIMER_STALL_READS));
 }
 
 }  // namespace

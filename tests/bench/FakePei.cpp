@@ -1,5 +1,6 @@
 #include "FakePei.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -46,7 +47,7 @@ EFI_STATUS EFIAPI FakeGetVariable(const EFI_PEI_READ_ONLY_VARIABLE2_PPI *, const
     *DataSize = Record.size();
     return EFI_BUFFER_TOO_SMALL;
   }
-  std::memcpy(Data, Record.data(), Record.size());
+  std::copy(Record.begin(), Record.end(), static_cast<uint8_t *>(Data));
   *DataSize = Record.size();
   if (Attributes != nullptr) {
     *Attributes = HDA_SSID_VARIABLE_ATTRIBUTES;

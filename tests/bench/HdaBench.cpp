@@ -112,6 +112,8 @@ uint32_t PmTimerModel::Read() {
   if (!ScriptedSteps.empty()) {
     Step = ScriptedSteps.front();
     ScriptedSteps.pop_front();
+  } else if (!StepCycle.empty()) {
+    Step = StepCycle[CyclePosition++ % StepCycle.size()];
   }
   Counter = (Counter + Step) & Mask;
   ++Reads;

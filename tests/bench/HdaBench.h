@@ -97,8 +97,12 @@ struct PmTimerModel {
   uint32_t Mask = 0x00FFFFFF;  // a 24-bit timer; 0xFFFFFFFF models TMR_VAL_EXT
   uint32_t StepPerRead = 1;    // 0: a stopped timer
   std::deque<uint32_t> ScriptedSteps;  // used before StepPerRead while any remain
+  std::vector<uint32_t> StepCycle;     // then, if set, these steps over and over
   uint64_t Reads = 0;
   uint32_t Read();
+
+private:
+  size_t CyclePosition = 0;
 };
 
 class Bench {

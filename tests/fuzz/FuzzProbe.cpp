@@ -1,0 +1,149 @@
+// libFuzzer target: the End-of-DXE probe against hardware in any state the
+// fuzzer's bytes describe (configuration space, GCTL, STATESTS, every status
+// and response read, codec behaviours, PM timer start and steps). After each
+// run it checks that nothing escaped the device, nothing hung, the controller
+// was put back and exactly one valid record write happened.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "FakeUefi.h"
+#include "HdaBench.h"
+#include "HdaBoard.h"
+#include "HdaRegisters.h"
+#include "HdaSsidDetectDxe.h"
+#include "HdaSsidRecord.h"
+#include "HdaTransport.h"
+
+using namespace bench;
+
+namespace {
+
+// Each wait: the target read, at most 18 forward steps past 17 ticks, and
+// fewer than PM_TIMER_STALL_READS unchanged reads around each of them.
+constexpr uint64_t kReadsPerWait = 1 + 18 + 19 * uint64_t{PM_TIMER_STALL_READS};
+constexpr uint64_t kTimerReadBound = 6 * HDA_VERB_POLL_LIMIT * kReadsPerWait;
+
+[[noreturn]] void Violated(const char *What) {
+  std::fprintf(stderr, "invariant violated: %s\n", What);
+  std::abort();
+}
+
+void Check(bool Holds, const char *What) {
+  if (!Holds) {
+    Violated(What);
+  }
+}
+
+uint32_t PickVerbReply(FuzzedDataProvider &In, CodecModel &Codec, uint32_t Verb) {
+  switch (In.ConsumeIntegralInRange<int>(0, 2)) {
+  case 0:
+    Codec.NeverAnswer(Verb);
+    return 0;
+  case 1: {
+    // Bias toward the answers that matter.
+    static const uint32_t Known[] = {0x1458A195, 0x1458A194, 0, 0x1AF40022};
+    const uint32_t Value = In.ConsumeBool() ? Known[In.ConsumeIntegralInRange<int>(0, 3)] : In.ConsumeIntegral<uint32_t>();
+    Codec.Answer(Verb, Value, In.ConsumeIntegralInRange<uint32_t>(0, 3));
+    return Value;
+  }
+  default:
+    Codec.Answer(Verb, In.ConsumeIntegral<uint32_t>(), In.ConsumeIntegralInRange<uint32_t>(0, 250));
+    return 0;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
+  FuzzedDataProvider In(Data, Size);
+  Bench Hw;
+  FakeUefi Uefi;
+  Hw.LogTimer = false;
+
+  const uint32_t VendorDevice = In.ConsumeBool() ? 0x293E8086 : In.ConsumeIntegral<uint32_t>();
+  const uint8_t Command = In.ConsumeIntegral<uint8_t>();
+  const uint32_t Bar0 = In.ConsumeBool() ? (0xFE000000 | In.ConsumeIntegralInRange<uint32_t>(0, 15))
+                                         : In.ConsumeIntegral<uint32_t>();
+  const uint32_t Bar0Upper = In.ConsumeBool() ? 0 : In.ConsumeIntegral<uint32_t>();
+  Hw.Config.Present(VendorDevice, Command, Bar0, Bar0Upper);
+  const uint32_t Gctl = In.ConsumeIntegral<uint32_t>();
+  Hw.Controller.SetGctl(Gctl);
+  Hw.Controller.SetStatests(In.ConsumeIntegral<uint16_t>());
+  for (unsigned Address = 0; Address < 3; ++Address) {
+    if (In.ConsumeBool()) {
+      CodecModel &Codec = Hw.Controller.AddCodec(Address);
+      PickVerbReply(In, Codec, HDA_VERB_GET_VENDOR_ID);
+      PickVerbReply(In, Codec, HDA_VERB_GET_SUBSYSTEM_ID);
+    }
+  }
+  for (unsigned Count = In.ConsumeIntegralInRange<unsigned>(0, 8); Count-- > 0;) {
+    Hw.Controller.ScriptedStatus.push_back(In.ConsumeIntegral<uint32_t>());
+  }
+  for (unsigned Count = In.ConsumeIntegralInRange<unsigned>(0, 4); Count-- > 0;) {
+    Hw.Controller.ScriptedResponse.push_back(In.ConsumeIntegral<uint32_t>());
+  }
+  Hw.Timer.Mask = In.ConsumeBool() ? 0x00FFFFFF : 0xFFFFFFFF;
+  Hw.Timer.Counter = In.ConsumeIntegral<uint32_t>() & Hw.Timer.Mask;
+  // Steps repeat in a cycle, so the timer keeps its character for good.
+  std::vector<uint32_t> Steps;
+  for (unsigned Count = In.ConsumeIntegralInRange<unsigned>(1, 8); Count-- > 0;) {
+    Steps.push_back(In.ConsumeBool() ? In.ConsumeIntegralInRange<uint32_t>(0, 8) : In.ConsumeIntegral<uint32_t>());
+  }
+  Hw.Timer.StepPerRead = 0;
+  Hw.Timer.StepCycle = Steps;
+
+  const bool Usable = (VendorDevice & 0xFFFF) != 0xFFFF && (Bar0 & 0xFFFFFFF0) != 0 &&
+                      (Bar0 & 0xFFFFFFF0) <= 0xFFFFFFFF - HDA_REG_LAST_USED &&
+                      !((Bar0 & 0x6) == 0x4 && Bar0Upper != 0);
+
+  HdaSsidDxeEntryPoint(nullptr, &Uefi.SystemTable);
+  Check(Uefi.CreateEventExCalls.size() == 1, "one CreateEventEx");
+  OnEndOfDxe(Uefi.EventToCreate, nullptr);
+
+  // Everything stayed on the device's configuration space, its registers and the PM timer.
+  for (const Access &A : Hw.Log) {
+    if (A.Where != Region::Config && A.Where != Region::Controller && A.Where != Region::PmTimer) {
+      std::fprintf(stderr, "stray access: read/write %u bits at 0x%llx\n", A.Width,
+                   static_cast<unsigned long long>(A.Address));
+      Violated("every access inside the device or the PM timer");
+    }
+  }
+  Check(Hw.Timer.Reads <= kTimerReadBound, "timer reads bounded (no hang)");
+  Check(Hw.Controller.VerbsStarted.size() <= 6, "at most six verbs");
+
+  std::vector<Access> Writes;
+  for (const Access &A : Hw.Log) {
+    if (A.Kind == AccessKind::MmioWrite) {
+      Writes.push_back(A);
+    }
+  }
+  if (!Usable) {
+    Check(Writes.empty(), "no write when the guards say the controller is unusable");
+  } else {
+    const uint32_t Base = Bar0 & 0xFFFFFFF0;
+    Check(Writes.size() >= 4, "enable, CRST, and two restores");
+    Check(Writes[0] == Write8(HDA_PCI_CONFIG_BASE + 4, 0x07), "command enabled first");
+    Check(Writes[1] == Write32(Base + HDA_REG_GCTL, Gctl | 1), "CRST set second");
+    Check(Writes[Writes.size() - 2] == Write8(Base + HDA_REG_GCTL, Gctl & 0xFF), "GCTL low byte restored");
+    Check(Writes.back() == Write8(HDA_PCI_CONFIG_BASE + 4, Command), "command restored last");
+    Check(Hw.Config.Command() == Command, "command byte as found");
+    Check((Hw.Controller.Gctl() & 0xFF) == (Gctl & 0xFF), "GCTL low byte as found");
+  }
+
+  Check(Uefi.SetVariableCalls.size() == 1, "exactly one SetVariable");
+  const SetVariableCall &Call = Uefi.SetVariableCalls[0];
+  Check(Call.Name == u"ZelHdaSsid" && Call.Guid && *Call.Guid == HDA_SSID_VARIABLE_GUID && Call.Attributes == 0x7,
+        "the record's name, GUID and attributes");
+  if (!Call.Data.empty()) {
+    uint32_t Value = 0;
+    Check(Call.Data.size() == 4, "a 4-byte record");
+    std::memcpy(&Value, Call.Data.data(), 4);
+    Check(Value == 0xA1951458 || Value == 0xA1941458 || Value == 0, "a recognised value");
+    Check(Usable, "a record only from a usable controller");
+  }
+  Check(Uefi.ClosedEvents.size() == 1 && Uefi.ClosedEvents[0] == Uefi.EventToCreate, "exactly one CloseEvent");
+  return 0;
+}
