@@ -1,8 +1,8 @@
 #include "FakePei.h"
 
-#include <algorithm>
-#include <cstring>
 #include <stdexcept>
+
+#include "RecordStore.h"
 
 namespace bench {
 
@@ -39,20 +39,8 @@ EFI_STATUS EFIAPI FakeGetVariable(const EFI_PEI_READ_ONLY_VARIABLE2_PPI *, const
   Call.BufferBefore.assign(Buffer, Buffer + *DataSize);
   Pei.Calls.push_back(Call);
 
-  if (!Pei.Record || Call.VariableName != u"ZelHdaSsid" || !(*Guid == HDA_SSID_VARIABLE_GUID)) {
-    return EFI_NOT_FOUND;
-  }
-  const std::vector<uint8_t> &Record = *Pei.Record;
-  if (*DataSize < Record.size()) {
-    *DataSize = Record.size();
-    return EFI_BUFFER_TOO_SMALL;
-  }
-  std::copy(Record.begin(), Record.end(), static_cast<uint8_t *>(Data));
-  *DataSize = Record.size();
-  if (Attributes != nullptr) {
-    *Attributes = HDA_SSID_VARIABLE_ATTRIBUTES;
-  }
-  return Pei.StatusOverride.value_or(EFI_SUCCESS);
+  const EFI_STATUS Status = ReadStoredRecord(Pei.Record, Name, Guid, Attributes, DataSize, Data);
+  return EFI_ERROR(Status) ? Status : Pei.StatusOverride.value_or(Status);
 }
 }  // namespace
 

@@ -1,10 +1,9 @@
 #include "FakeUefi.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "HdaBench.h"
-#include "HdaSsidRecord.h"
+#include "RecordStore.h"
 
 namespace bench {
 
@@ -61,25 +60,9 @@ EFI_STATUS EFIAPI FakeOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const CHAR
   return EFI_SUCCESS;
 }
 
-// As UEFI's GetVariable: EFI_NOT_FOUND, EFI_BUFFER_TOO_SMALL with the size
-// needed, or the data with its size and attributes.
 EFI_STATUS EFIAPI FakeGetVariable(const CHAR16 *Name, const EFI_GUID *Guid, UINT32 *Attributes, UINTN *DataSize,
                                   VOID *Data) {
-  const FakeUefi &Uefi = FakeUefi::Current();
-  if (!Uefi.StoredRecord || std::u16string(Name) != u"ZelHdaSsid" || !(*Guid == HDA_SSID_VARIABLE_GUID)) {
-    return EFI_NOT_FOUND;
-  }
-  const std::vector<uint8_t> &Record = *Uefi.StoredRecord;
-  if (*DataSize < Record.size()) {
-    *DataSize = Record.size();
-    return EFI_BUFFER_TOO_SMALL;
-  }
-  std::copy(Record.begin(), Record.end(), static_cast<uint8_t *>(Data));
-  *DataSize = Record.size();
-  if (Attributes != nullptr) {
-    *Attributes = HDA_SSID_VARIABLE_ATTRIBUTES;
-  }
-  return EFI_SUCCESS;
+  return ReadStoredRecord(FakeUefi::Current().StoredRecord, Name, Guid, Attributes, DataSize, Data);
 }
 }  // namespace
 
