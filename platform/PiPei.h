@@ -1,7 +1,7 @@
 // The PEI services and PPIs this firmware uses, as the PI specification
 // (volume 1, "PEI Services Table", "PEIM-to-PEIM Interfaces") lays them out.
 // Members that are never called are opaque pointer slots, so every used
-// member sits at the offset the specification gives.
+// member sits at the offset the PI specification gives.
 #pragma once
 
 #include "UefiTables.h"

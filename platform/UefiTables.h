@@ -1,7 +1,7 @@
 // The parts of the UEFI system table, boot services and runtime services that
 // this firmware calls (UEFI 2.x, chapter 4 "EFI System Table"). Members that
 // are never called are kept as opaque pointer slots so every used member sits
-// at the offset the specification gives; tests/UefiLayoutTest checks these
+// at the offset the UEFI specification gives; tests/layout checks these
 // offsets against Debian's gnu-efi headers.
 #pragma once
 

@@ -125,15 +125,15 @@ std::optional<FfsAlignment> FfsAlignmentFor(uint32_t Bytes) {
 
 uint32_t FfsDataAlignment(uint8_t Attributes) { return kFfsAlignments[(Attributes >> 3) & 0x7]; }
 
-Bytes BuildFile(const FileSpec &Spec) {
+Bytes BuildFile(const FileContents &Contents) {
   Bytes Out(kFileHeaderSize);
-  for (const Bytes &S : Spec.Sections) {
+  for (const Bytes &S : Contents.Sections) {
     Out.resize(AlignUp(Out.size(), 4), 0);
     Out.insert(Out.end(), S.begin(), S.end());
   }
-  std::copy(Spec.Name.begin(), Spec.Name.end(), Out.begin());
-  Out[18] = Spec.Type;
-  Out[19] = Spec.Attributes;
+  std::copy(Contents.Name.begin(), Contents.Name.end(), Out.begin());
+  Out[18] = Contents.Type;
+  Out[19] = Contents.Attributes;
   Put(Out, 20, Out.size(), 3);
   Out[16] = static_cast<uint8_t>(0x100 - HeaderChecksum(Out));
   Out[17] = 0xAA;  // no data checksum

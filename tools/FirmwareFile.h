@@ -62,14 +62,14 @@ struct FfsAlignment {
 std::optional<FfsAlignment> FfsAlignmentFor(uint32_t Bytes);
 uint32_t FfsDataAlignment(uint8_t Attributes);
 
-struct FileSpec {
+struct FileContents {
   Guid Name;
   uint8_t Type;
   uint8_t Attributes;
   std::vector<Bytes> Sections;  // each built by Section(); laid 4-byte aligned
 };
 // The file with its header checksum, 0xAA data checksum and state 0xF8.
-Bytes BuildFile(const FileSpec &Spec);
+Bytes BuildFile(const FileContents &Contents);
 
 // Checks a file's header as a volume reader would; empty when sound.
 std::string CheckFile(std::span<const uint8_t> File);

@@ -1,5 +1,5 @@
-// A strict reader of the PE/COFF images this project builds (Microsoft PE/COFF
-// specification): headers, sections, data directories and base relocations,
+// A strict reader of the PE/COFF images this project builds (per Microsoft's
+// PE/COFF format): headers, sections, data directories, base relocations,
 // every offset checked against the file before use.
 #pragma once
 

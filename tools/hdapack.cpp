@@ -116,11 +116,11 @@ void MakeFfs(const Options &O) {
   CheckImage(Image, ImagePath);
   const bool Te = Image[0] == 'V';
 
-  pifw::FileSpec Spec{GuidOption(Require(O, "guid")), Type->second, 0, {}};
+  pifw::FileContents Contents{GuidOption(Require(O, "guid")), Type->second, 0, {}};
   size_t Offset = pifw::kFileHeaderSize;  // where the next section starts
   auto Add = [&](Bytes Section) {
     Offset = (Offset + 3) / 4 * 4 + Section.size();
-    Spec.Sections.push_back(std::move(Section));
+    Contents.Sections.push_back(std::move(Section));
   };
   if (const std::string Depex = O.Get("depex"); !Depex.empty()) {
     if (Type->second == pifw::kFileTypeApplication) {
@@ -136,7 +136,7 @@ void MakeFfs(const Options &O) {
     if (!Alignment || (Align & (Align - 1)) != 0) {
       Fail("--xip-align must be a power of two up to 64K");
     }
-    Spec.Attributes = static_cast<uint8_t>(Alignment->Field << 3);
+    Contents.Attributes = static_cast<uint8_t>(Alignment->Field << 3);
     const uint32_t Bias = *pifw::ImageBaseBias(Image);
     const size_t SectionStart = (Offset + 3) / 4 * 4;
     // Offset of the image's base from the file's data, when a RAW section of
@@ -161,7 +161,7 @@ void MakeFfs(const Options &O) {
   const Bytes Text = pifw::Utf16z(O.Get("version", "1.0"));
   Version.insert(Version.end(), Text.begin(), Text.end());
   Add(pifw::Section(pifw::kSectionVersion, Version));
-  Write(Require(O, "out"), pifw::BuildFile(Spec));
+  Write(Require(O, "out"), pifw::BuildFile(Contents));
 }
 
 void MakeUi(const Options &O) { Write(Require(O, "out"), pifw::Utf16z(Require(O, "name"))); }
