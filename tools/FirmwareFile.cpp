@@ -137,7 +137,7 @@ Bytes BuildFile(const FileContents &Contents) {
   Put(Out, 20, Out.size(), 3);
   Out[16] = static_cast<uint8_t>(0x100 - HeaderChecksum(Out));
   Out[17] = 0xAA;  // no data checksum
-  Out[23] = kFileStateWritten;
+  Out[23] = kFileStateValid;
   return Out;
 }
 
@@ -155,8 +155,9 @@ std::string CheckFile(std::span<const uint8_t> File) {
   if ((File[19] & kFileAttribChecksum) == 0 && File[17] != 0xAA) {
     return "file checksum is not 0xAA";
   }
-  if (File[23] != kFileStateWritten) {
-    return "state is not 0xF8";
+  if (File[23] != StoredFileState(false) && File[23] != StoredFileState(true)) {
+    return "state is neither 0x07 (a valid file, as GenFfs writes it) nor 0xF8 (the same in an erase-polarity-1 "
+           "volume)";
   }
   return {};
 }
@@ -232,7 +233,9 @@ std::optional<uint32_t> ImageBaseBias(std::span<const uint8_t> Image) {
   return std::nullopt;
 }
 
-std::optional<size_t> PlaceFile(Bytes &Volume, size_t Offset, size_t End, std::span<const uint8_t> File) {
+std::optional<size_t> PlaceFile(Bytes &Volume, size_t Offset, size_t End, std::span<const uint8_t> File,
+                                bool ErasePolarity1) {
+  const uint8_t Erased = ErasePolarity1 ? 0xFF : 0x00;
   Offset = AlignUp(Offset, 8);
   const uint32_t Alignment = FfsDataAlignment(File[19]);
   if ((Offset + kFileHeaderSize) % Alignment != 0) {
@@ -246,12 +249,13 @@ std::optional<size_t> PlaceFile(Bytes &Volume, size_t Offset, size_t End, std::s
     Guid PadName;
     PadName.fill(0xFF);
     Bytes PadFile = BuildFile({PadName, kFileTypePad, 0, {}});
-    PadFile.resize(Pad, 0xFF);
+    PadFile.resize(Pad, Erased);
     Put(PadFile, 20, Pad, 3);
     PadFile[16] = 0;
     PadFile[16] = static_cast<uint8_t>(0x100 - HeaderChecksum(PadFile));
+    PadFile[23] = StoredFileState(ErasePolarity1);
     if (Volume.size() < Offset + Pad) {
-      Volume.resize(Offset + Pad, 0xFF);
+      Volume.resize(Offset + Pad, Erased);
     }
     std::copy(PadFile.begin(), PadFile.end(), Volume.begin() + Offset);
     Offset += Pad;
@@ -260,9 +264,10 @@ std::optional<size_t> PlaceFile(Bytes &Volume, size_t Offset, size_t End, std::s
     return std::nullopt;
   }
   if (Volume.size() < Offset + File.size()) {
-    Volume.resize(Offset + File.size(), 0xFF);
+    Volume.resize(Offset + File.size(), Erased);
   }
   std::copy(File.begin(), File.end(), Volume.begin() + Offset);
+  Volume[Offset + 23] = StoredFileState(ErasePolarity1);
   return Offset + File.size();
 }
 
@@ -272,7 +277,7 @@ Bytes BuildVolume(const std::vector<Bytes> &Files) {
   Bytes Volume(kHeaderLength, 0);
   size_t End = kHeaderLength;
   for (const Bytes &File : Files) {
-    End = *PlaceFile(Volume, End, SIZE_MAX, File);
+    End = *PlaceFile(Volume, End, SIZE_MAX, File, true);
   }
   Volume.resize(AlignUp(std::max<size_t>(End, 1), kBlockSize), 0xFF);
   const Guid Ffs2 = *ParseGuid("8C8CE578-8A3D-4F1C-9935-896185C32DD3");

@@ -35,7 +35,14 @@ constexpr uint8_t kSectionRaw = 0x19;
 constexpr uint8_t kSectionPeiDepex = 0x1B;
 
 constexpr uint8_t kFileAttribChecksum = 0x40;
-constexpr uint8_t kFileStateWritten = 0xF8;  // constructed, header and data valid; erase polarity 1
+// EFI_FILE_HEADER_CONSTRUCTION | EFI_FILE_HEADER_VALID | EFI_FILE_DATA_VALID,
+// as GenFfs writes a standalone file. In a volume whose erase polarity is 1
+// every state bit is stored inverted (0xF8); whoever places a file there
+// applies the polarity.
+constexpr uint8_t kFileStateValid = 0x07;
+constexpr uint8_t StoredFileState(bool ErasePolarity1) {
+  return ErasePolarity1 ? static_cast<uint8_t>(~kFileStateValid) : kFileStateValid;
+}
 constexpr size_t kFileHeaderSize = 24;
 constexpr size_t kTeHeaderSize = 40;
 
@@ -68,10 +75,11 @@ struct FileContents {
   uint8_t Attributes;
   std::vector<Bytes> Sections;  // each built by Section(); laid 4-byte aligned
 };
-// The file with its header checksum, 0xAA data checksum and state 0xF8.
+// The file with its header checksum, 0xAA data checksum and state 0x07.
 Bytes BuildFile(const FileContents &Contents);
 
-// Checks a file's header as a volume reader would; empty when sound.
+// Checks a file's header as a volume reader would; empty when sound. The
+// state must be that of a valid file in either polarity (0x07 or 0xF8).
 std::string CheckFile(std::span<const uint8_t> File);
 
 struct ParsedSection {
@@ -92,13 +100,16 @@ std::optional<Bytes> ConvertToTe(std::span<const uint8_t> Pe, std::string *Error
 std::optional<uint32_t> ImageBaseBias(std::span<const uint8_t> Image);
 
 // A volume of the FFS2 file system, erase polarity 1, in 4 KiB blocks,
-// holding Files (8-byte aligned, with pad files for data alignment).
+// holding Files (8-byte aligned, with pad files for data alignment), each
+// with its state stored for that polarity.
 Bytes BuildVolume(const std::vector<Bytes> &Files);
 
 // Appends File to a volume's file list starting at Offset (8-byte aligned,
-// pad file first when its data alignment needs one); returns the new end
-// or nullopt when End would be exceeded.
-std::optional<size_t> PlaceFile(Bytes &Volume, size_t Offset, size_t End, std::span<const uint8_t> File);
+// pad file first when its data alignment needs one), its state stored for
+// the volume's erase polarity; returns the new end or nullopt when End would
+// be exceeded.
+std::optional<size_t> PlaceFile(Bytes &Volume, size_t Offset, size_t End, std::span<const uint8_t> File,
+                                bool ErasePolarity1);
 
 std::optional<Bytes> ReadAll(const std::string &Path, std::string *Error);
 // Writes atomically: a partial file never appears under Path.

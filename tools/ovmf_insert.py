@@ -34,7 +34,9 @@ FILE_TYPE_PEIM = 0x06
 FILE_TYPE_PAD = 0xF0
 SECTIONED_FILE_TYPES = range(0x02, 0x0E)  # FREEFORM .. MM_CORE_STANDALONE
 FILE_ATTRIB_CHECKSUM = 0x40
-FILE_STATE_WRITTEN = 0xF8  # erase polarity 1
+# A valid file's state as GenFfs writes it (header construction, header
+# valid, data valid); a volume with erase polarity 1 stores it inverted.
+FILE_STATE_VALID = 0x07
 SECTION_GUID_DEFINED = 0x02
 SECTION_USER_INTERFACE = 0x15
 SECTION_FV_IMAGE = 0x17
@@ -80,8 +82,7 @@ class Volume:
         if data[offset + 16:offset + 32] not in (FFS2_GUID, FFS3_GUID):
             raise ImageError("volume at 0x%x is not an FFS2/FFS3 volume" % offset)
         attributes = struct.unpack_from("<I", data, offset + 44)[0]
-        if not attributes & 0x800:
-            raise ImageError("volume at 0x%x has erase polarity 0" % offset)
+        self.erased = 0xFF if attributes & 0x800 else 0x00  # EFI_FVB2_ERASE_POLARITY
         header_length, _, ext_offset = struct.unpack_from("<HHH", data, offset + 48)
         self.first_file = header_length
         if ext_offset:
@@ -95,7 +96,7 @@ class Volume:
         while at + FILE_HEADER_SIZE <= self.length:
             start = self.offset + at
             header = self.data[start:start + FILE_HEADER_SIZE]
-            if header == b"\xff" * FILE_HEADER_SIZE:
+            if header == bytes([self.erased]) * FILE_HEADER_SIZE:
                 break
             if header[19] & 0x01:
                 raise ImageError("large files (FFS3) are not supported")
@@ -110,16 +111,21 @@ class Volume:
         files = self.files()
         return align(files[-1][0] + files[-1][1], 8) if files else self.first_file
 
+    def stored_state(self):
+        """A valid file's state byte as this volume stores it."""
+        return FILE_STATE_VALID ^ self.erased
+
     def append(self, ffs, name):
         """Places a firmware file in the free space, honouring its
-        data-alignment attribute with a pad file."""
+        data-alignment attribute with a pad file and storing its state for
+        the volume's erase polarity."""
         at = self.free_start()
         data_alignment = FFS_ALIGNMENTS[(ffs[19] >> 3) & 7]
         if (at + FILE_HEADER_SIZE) % data_alignment:
             pad = FILE_HEADER_SIZE
             while (at + pad + FILE_HEADER_SIZE) % data_alignment:
                 pad += 8
-            self._write(at, pad_file(pad), name)
+            self._write(at, pad_file(pad, self.erased), name)
             at += pad
         self._write(at, ffs, name)
 
@@ -128,19 +134,19 @@ class Volume:
             raise ImageError("no room for %s: %d bytes needed at 0x%x, volume 0x%x holds 0x%x"
                              % (name, len(blob), at, self.offset, self.length))
         start = self.offset + at
-        if self.data[start:start + len(blob)] != b"\xff" * len(blob):
+        if self.data[start:start + len(blob)] != bytes([self.erased]) * len(blob):
             raise ImageError("free space of volume 0x%x is not erased" % self.offset)
         self.data[start:start + len(blob)] = blob
+        self.data[start + 23] = self.stored_state()
 
 
-def pad_file(size):
+def pad_file(size, erased):
     header = bytearray(b"\xff" * 16) + bytearray(8)
     header[18] = FILE_TYPE_PAD
     header[20:23] = size.to_bytes(3, "little")
     header[16] = header_checksum(header)
     header[17] = 0xAA
-    header[23] = FILE_STATE_WRITTEN
-    return bytes(header) + b"\xff" * (size - FILE_HEADER_SIZE)
+    return bytes(header) + bytes([erased]) * (size - FILE_HEADER_SIZE)
 
 
 def sections(data, start, end):
@@ -159,10 +165,15 @@ def sections(data, start, end):
 
 
 def check_file(ffs, name):
+    """A firmware file as built (state 0x07) or as an erase-polarity-1
+    volume holds it (0xF8), with a sound header."""
     if len(ffs) < FILE_HEADER_SIZE or u24(ffs, 20) != len(ffs):
         raise ImageError("%s is not a firmware file (size field does not match)" % name)
-    if header_checksum(ffs) != ffs[16] or ffs[23] != FILE_STATE_WRITTEN:
-        raise ImageError("%s has a bad header checksum or state" % name)
+    if header_checksum(ffs) != ffs[16]:
+        raise ImageError("%s has a bad header checksum" % name)
+    if ffs[23] not in (FILE_STATE_VALID, FILE_STATE_VALID ^ 0xFF):
+        raise ImageError("%s has state 0x%02X, not that of a valid file (0x07, or 0xF8 in an "
+                         "erase-polarity-1 volume)" % (name, ffs[23]))
 
 
 def ui_name(data, file_offset, size):

@@ -37,9 +37,13 @@ class Insert(unittest.TestCase):
         cls.result = ovmf_insert.OvmfImage(read(cls.out))
 
     def find(self, volume, blob):
+        """Where blob lies in volume, its state stored for the volume's erase
+        polarity (0x07 in the file, 0xF8 in OVMF's volumes)."""
+        placed = bytearray(blob)
+        placed[23] = 0xF8
         for at, size, _ in volume.files():
             start = volume.offset + at
-            if bytes(volume.data[start:start + size]) == blob:
+            if bytes(volume.data[start:start + size]) == placed:
                 return at
         self.fail("file not found in the volume")
 
@@ -96,12 +100,13 @@ class Refuse(unittest.TestCase):
         self.assertIn("no room", self.run_tool("big-out.fd", "--code", CODE, "--pei", big))
 
     def test_a_damaged_firmware_file(self):
-        damaged = bytearray(read(os.path.join(RELEASE, "HdaSsidSelectPei.ffs")))
-        damaged[16] ^= 0xFF
-        path = os.path.join(SCRATCH, "damaged.ffs")
-        with open(path, "wb") as handle:
-            handle.write(damaged)
-        self.assertIn("bad header checksum", self.run_tool("damaged-out.fd", "--code", CODE, "--pei", path))
+        for offset, flip, complaint in ((16, 0xFF, "bad header checksum"), (23, 0x10, "not that of a valid file")):
+            damaged = bytearray(read(os.path.join(RELEASE, "HdaSsidSelectPei.ffs")))
+            damaged[offset] ^= flip
+            path = os.path.join(SCRATCH, "damaged.ffs")
+            with open(path, "wb") as handle:
+                handle.write(damaged)
+            self.assertIn(complaint, self.run_tool("damaged-out.fd", "--code", CODE, "--pei", path))
 
 
 if __name__ == "__main__":
