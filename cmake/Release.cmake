@@ -1,7 +1,7 @@
 # The release folder: images, the TE form of the PEIM, dependency expressions,
-# UI strings, firmware files, EDK2 binary INFs and a manifest.
+# firmware files, EDK2 binary INFs with the platform snippets, and a manifest.
 
-option(HDA_PEIM_AS_TE "Package the PEIM as a TE image (else as PE32)" ON)
+option(HDA_PEIM_AS_TE "Carry the PEIM as a TE image in its firmware file (else as PE32)" ON)
 set(HDA_RELEASE_DIR ${PROJECT_BINARY_DIR}/release)
 set(HDA_VERSION_STRING ${PROJECT_VERSION})
 
@@ -20,10 +20,8 @@ file(MAKE_DIRECTORY ${R})
 
 if(HDA_PEIM_AS_TE)
   set(HDA_PEI_SHIPPED_IMAGE ${R}/HdaSsidSelectPei.te)
-  set(HDA_PEI_INF_IMAGE "TE|HdaSsidSelectPei.te|*")
 else()
   set(HDA_PEI_SHIPPED_IMAGE ${R}/HdaSsidSelectPei.efi)
-  set(HDA_PEI_INF_IMAGE "PE32|HdaSsidSelectPei.efi|*")
 endif()
 
 add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.efi
@@ -48,12 +46,6 @@ add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.depex
     --guid ${EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID} --guid ${PLATFORM_SSID_POLICY_PPI_GUID}
   DEPENDS hdapack)
 
-foreach(module IN ITEMS HdaSsidDetectDxe HdaSsidSelectPei)
-  add_custom_command(OUTPUT ${R}/${module}.ui
-    COMMAND ${PACK} ui --out ${R}/${module}.ui --name ${module}
-    DEPENDS hdapack)
-endforeach()
-
 add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.ffs
   COMMAND ${PACK} ffs --out ${R}/HdaSsidDetectDxe.ffs --type driver --guid ${HDA_DXE_FILE_GUID}
     --image ${R}/HdaSsidDetectDxe.efi --depex ${R}/HdaSsidDetectDxe.depex
@@ -67,13 +59,17 @@ add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.ffs
     --name HdaSsidSelectPei --version ${HDA_VERSION_STRING} --xip-align 32
   DEPENDS ${HDA_PEI_SHIPPED_IMAGE} ${R}/HdaSsidSelectPei.depex hdapack)
 
-configure_file(${CMAKE_CURRENT_LIST_DIR}/HdaSsidDetectDxe.inf.in ${R}/HdaSsidDetectDxe.inf @ONLY)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei.inf @ONLY)
+# EDK2: binary INFs, and the DSC and FDF snippets a platform includes.
+set(HDA_EDK2_DIR ${PROJECT_SOURCE_DIR}/edk2)
+configure_file(${HDA_EDK2_DIR}/HdaSsidDetectDxe.inf.in ${R}/HdaSsidDetectDxe.inf @ONLY)
+configure_file(${HDA_EDK2_DIR}/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei.inf @ONLY)
+configure_file(${HDA_EDK2_DIR}/HdaSsid.dsc.inc ${R}/HdaSsid.dsc.inc COPYONLY)
+configure_file(${HDA_EDK2_DIR}/HdaSsid.fdf.inc ${R}/HdaSsid.fdf.inc COPYONLY)
 
 set(HDA_RELEASE_FILES
   HdaSsidDetectDxe.efi HdaSsidSelectPei.efi HdaSsidSelectPei.te HdaSsidInfo.efi
-  HdaSsidDetectDxe.depex HdaSsidSelectPei.depex HdaSsidDetectDxe.ui HdaSsidSelectPei.ui
-  HdaSsidDetectDxe.ffs HdaSsidSelectPei.ffs HdaSsidDetectDxe.inf HdaSsidSelectPei.inf)
+  HdaSsidDetectDxe.depex HdaSsidSelectPei.depex HdaSsidDetectDxe.ffs HdaSsidSelectPei.ffs
+  HdaSsidDetectDxe.inf HdaSsidSelectPei.inf HdaSsid.dsc.inc HdaSsid.fdf.inc)
 list(TRANSFORM HDA_RELEASE_FILES PREPEND ${R}/ OUTPUT_VARIABLE HDA_RELEASE_PATHS)
 list(JOIN HDA_RELEASE_FILES "," HDA_RELEASE_NAMES)
 add_custom_command(OUTPUT ${R}/MANIFEST

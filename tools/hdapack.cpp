@@ -2,7 +2,6 @@
 //
 //   hdapack te     --in IMAGE.efi --out IMAGE.te
 //   hdapack depex  --out FILE.depex [--guid GUID]...      (no GUID: TRUE)
-//   hdapack ui     --out FILE.ui --name NAME
 //   hdapack ffs    --out FILE.ffs --type peim|driver|application --guid FILE_GUID
 //                  --image IMAGE.efi|IMAGE.te [--depex FILE.depex] --name NAME
 //                  [--version TEXT] [--build N] [--xip-align BYTES]
@@ -164,8 +163,6 @@ void MakeFfs(const Options &O) {
   Write(Require(O, "out"), pifw::BuildFile(Contents));
 }
 
-void MakeUi(const Options &O) { Write(Require(O, "out"), pifw::Utf16z(Require(O, "name"))); }
-
 void MakeVolume(const Options &O) {
   std::vector<Bytes> Files;
   for (const std::string &Path : O.Positional) {
@@ -182,7 +179,7 @@ void MakeVolume(const Options &O) {
 
 int main(int Argc, char **Argv) {
   if (Argc < 2) {
-    Fail("usage: hdapack te|depex|ui|ffs|volume [options] (see the top of tools/hdapack.cpp)");
+    Fail("usage: hdapack te|depex|ffs|volume [options] (see the top of tools/hdapack.cpp)");
   }
   Options O;
   for (int I = 2; I < Argc; ++I) {
@@ -202,8 +199,6 @@ int main(int Argc, char **Argv) {
       MakeTe(O);
     } else if (Command == "depex") {
       MakeDepex(O);
-    } else if (Command == "ui") {
-      MakeUi(O);
     } else if (Command == "ffs") {
       MakeFfs(O);
     } else if (Command == "volume") {
