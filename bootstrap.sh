@@ -8,6 +8,7 @@ packages="
   cmake ninja-build g++ python3
   clang lld llvm libclang-rt-14-dev
   libgtest-dev gnu-efi uefitool-cli
+  make uuid-dev
   qemu-system-x86 ovmf mtools dosfstools
 "
 

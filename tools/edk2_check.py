@@ -1,0 +1,557 @@
+#!/usr/bin/env python3
+"""Checks the release folder through EDK2's own build tools, the way an
+integrator uses it: the folder copied into a workspace as HdaSsid/, the
+shipped DSC and FDF snippets included, and EDK2's `build` run for IA32 and
+X64 on small binary-only platforms. Each platform's firmware files and
+volumes are then read back and checked, and GenFv and VolInfo are run on the
+shipped firmware files as they are.
+
+Usage: edk2_check.py --release DIR [--edk2 TREE] [--work DIR] [--jobs N]
+
+TREE (default: the HDA_EDK2_TREE environment variable) is an EDK2 tree or a
+.tar.xz of one. Only its BaseTools are used, from a scratch copy in which the
+C tools are built, so the tree itself is never written. Without a tree the
+check is skipped (exit status 77).
+"""
+
+import argparse
+import lzma
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tarfile
+import uuid
+from dataclasses import dataclass
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import ovmf_insert as fw  # noqa: E402
+
+SKIPPED = 77
+C_TOOLS = ["makerootdir", "Common", "GenFfs", "GenFv", "GenFw", "GenSec", "GenCrc32", "LzmaCompress", "VolInfo"]
+
+PEIM, DRIVER = 0x06, 0x07
+SECTION_PE32, SECTION_TE, SECTION_DXE_DEPEX, SECTION_VERSION = 0x10, 0x12, 0x13, 0x14
+SECTION_UI, SECTION_RAW, SECTION_PEI_DEPEX = 0x15, 0x19, 0x1B
+
+FD_BASE = 0xFFE00000
+PEI_OFFSET, DXE_OFFSET = 0x0, 0x80000  # regions of the flash device
+
+
+@dataclass
+class Module:
+    name: str
+    file_type: int
+    inf: str
+
+
+@dataclass
+class Platform:
+    name: str
+    what: str           # one line for the report
+    dsc_include: str    # the shipped DSC snippet the platform includes
+    rules: str          # the FDF's rule sections
+    rule_override: str  # "" or the RuleOverride the INF lines carry
+    compressed_dxe: bool
+    pei_image: int      # SECTION_TE or SECTION_PE32, what the platform's rule makes
+    pei_arch: str
+
+
+FV_ATTRIBUTES = """FvAlignment        = 16
+ERASE_POLARITY     = 1
+MEMORY_MAPPED      = TRUE
+STICKY_WRITE       = TRUE
+LOCK_CAP           = TRUE
+LOCK_STATUS        = TRUE
+WRITE_DISABLED_CAP = TRUE
+WRITE_ENABLED_CAP  = TRUE
+WRITE_STATUS       = TRUE
+WRITE_LOCK_CAP     = TRUE
+WRITE_LOCK_STATUS  = TRUE
+READ_DISABLED_CAP  = TRUE
+READ_ENABLED_CAP   = TRUE
+READ_STATUS        = TRUE
+READ_LOCK_CAP      = TRUE
+READ_LOCK_STATUS   = TRUE
+"""
+
+# OVMF's rules (OvmfPkg/OvmfPkgIa32X64.fdf) with a binary PEIM rule that
+# makes a TE image aligned for execute in place.
+OVMF_RULES = """
+[Rule.Common.PEIM]
+  FILE PEIM = $(NAMED_GUID) {
+     PEI_DEPEX PEI_DEPEX Optional        $(INF_OUTPUT)/$(MODULE_NAME).depex
+     PE32      PE32   Align=Auto         $(INF_OUTPUT)/$(MODULE_NAME).efi
+     UI       STRING="$(MODULE_NAME)" Optional
+     VERSION  STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
+  }
+
+[Rule.Common.PEIM.BINARY]
+  FILE PEIM = $(NAMED_GUID) {
+     PEI_DEPEX PEI_DEPEX Optional        |.depex
+     TE        TE Align = 32             |.efi
+     UI       STRING="$(MODULE_NAME)" Optional
+     VERSION  STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
+  }
+
+[Rule.Common.DXE_DRIVER]
+  FILE DRIVER = $(NAMED_GUID) {
+    DXE_DEPEX    DXE_DEPEX Optional      $(INF_OUTPUT)/$(MODULE_NAME).depex
+    PE32     PE32                    $(INF_OUTPUT)/$(MODULE_NAME).efi
+    UI       STRING="$(MODULE_NAME)" Optional
+    VERSION  STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
+  }
+
+[Rule.Common.DXE_DRIVER.BINARY]
+  FILE DRIVER = $(NAMED_GUID) {
+    DXE_DEPEX DXE_DEPEX Optional      |.depex
+    PE32      PE32                    |.efi
+    UI        STRING="$(MODULE_NAME)" Optional
+    VERSION   STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
+  }
+"""
+
+# MinPlatform-style rules: the PEIM stays PE32, aligned by Align = Auto.
+MINPLATFORM_RULES = """
+[Rule.Common.PEIM]
+  FILE PEIM = $(NAMED_GUID) {
+     PEI_DEPEX PEI_DEPEX Optional        $(INF_OUTPUT)/$(MODULE_NAME).depex
+     PE32      PE32   Align = Auto       $(INF_OUTPUT)/$(MODULE_NAME).efi
+     UI        STRING="$(MODULE_NAME)" Optional
+     VERSION   STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
+  }
+
+[Rule.Common.PEIM.BINARY]
+  FILE PEIM = $(NAMED_GUID) {
+     PEI_DEPEX PEI_DEPEX Optional        |.depex
+     PE32      PE32   Align = Auto       |.efi
+     UI        STRING="$(MODULE_NAME)" Optional
+     VERSION   STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
+  }
+
+[Rule.Common.DXE_DRIVER]
+  FILE DRIVER = $(NAMED_GUID) {
+    DXE_DEPEX DXE_DEPEX Optional         $(INF_OUTPUT)/$(MODULE_NAME).depex
+    PE32      PE32                       $(INF_OUTPUT)/$(MODULE_NAME).efi
+    UI        STRING="$(MODULE_NAME)" Optional
+    VERSION   STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
+  }
+
+[Rule.Common.DXE_DRIVER.BINARY]
+  FILE DRIVER = $(NAMED_GUID) {
+    DXE_DEPEX DXE_DEPEX Optional         |.depex
+    PE32      PE32                       |.efi
+    UI        STRING="$(MODULE_NAME)" Optional
+    VERSION   STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
+  }
+"""
+
+# Nothing of the platform's own: the shipped rules only.
+SNIPPET_RULES = "\n!include HdaSsid/HdaSsid.fdf.inc\n"
+
+PLATFORMS = [
+    Platform("OvmfRules", "OVMF's rules with a `TE TE Align = 32` binary rule; DXE volume compressed",
+             "HdaSsid.dsc.inc", OVMF_RULES, "", True, SECTION_TE, "IA32"),
+    Platform("MinPlatformRules", "MinPlatform-style `PE32 PE32 Align = Auto` binary rule; DXE volume at a fixed "
+             "address with FvForceRebase = FALSE", "HdaSsid.dsc.inc", MINPLATFORM_RULES, "", False, SECTION_PE32,
+             "IA32"),
+    Platform("ShippedRules", "only the shipped HdaSsid.fdf.inc, selected with RuleOverride = HDA_SSID",
+             "HdaSsid.dsc.inc", SNIPPET_RULES, "RuleOverride = HDA_SSID ", False, SECTION_TE, "IA32"),
+]
+
+
+class Report:
+    def __init__(self):
+        self.failures = 0
+
+    def check(self, what, ok, detail=""):
+        print("  %-4s  %s%s" % ("ok" if ok else "FAIL", what, "" if ok else ": " + detail))
+        self.failures += 0 if ok else 1
+        return ok
+
+
+def run(command, cwd=None, env=None):
+    result = subprocess.run(command, cwd=cwd, env=env, capture_output=True, text=True, errors="replace")
+    return result.returncode, result.stdout + result.stderr
+
+
+# --- EDK2 tree and workspace ------------------------------------------------
+
+def prepare_basetools(tree, work, jobs):
+    """A scratch EDK2 root holding the tree's BaseTools, edksetup.sh and the
+    MdePkg headers the C tools include, with the C tools built; returns its
+    path."""
+    root = os.path.join(work, "edk2")
+    shutil.rmtree(root, ignore_errors=True)
+    os.makedirs(root)
+    if os.path.isdir(tree):
+        for name in ("BaseTools", "edksetup.sh", os.path.join("MdePkg", "Include")):
+            source = os.path.join(tree, name)
+            if not os.path.exists(source):
+                raise SystemExit("edk2_check: %s is not an EDK2 tree (no %s)" % (tree, name))
+            if os.path.isdir(source):
+                shutil.copytree(source, os.path.join(root, name), symlinks=True,
+                                ignore=shutil.ignore_patterns("*.o", "*.pyc"))
+            else:
+                shutil.copy2(source, root)
+    else:
+        with tarfile.open(tree, "r:*") as archive:
+            members = [m for m in archive.getmembers() if re.match(r"^([^/]+/)?(BaseTools(/|$)|MdePkg/Include(/|$)|edksetup\.sh$)", m.name)]
+            if not any(m.name.endswith("edksetup.sh") for m in members):
+                raise SystemExit("edk2_check: %s holds no EDK2 tree (no edksetup.sh)" % tree)
+            extract = os.path.join(work, "unpacked")
+            shutil.rmtree(extract, ignore_errors=True)
+            if hasattr(tarfile, "data_filter"):
+                archive.extractall(extract, members, filter="data")
+            else:
+                archive.extractall(extract, members)
+        top = os.path.dirname(next(os.path.join(extract, m.name) for m in members
+                                   if m.name.endswith("edksetup.sh")))
+        os.rmdir(root)
+        os.rename(top, root)
+    status, output = run(["make", "-C", os.path.join(root, "BaseTools", "Source", "C"), "-j%d" % jobs] + C_TOOLS)
+    if status != 0:
+        raise SystemExit("edk2_check: building EDK2's C tools failed (they need gcc, make and uuid-dev):\n"
+                         + output[-3000:])
+    return root
+
+
+def edk2_env(edk2, workspace):
+    env = dict(os.environ)
+    env.update(WORKSPACE=workspace, PACKAGES_PATH=workspace, EDK_TOOLS_PATH=os.path.join(edk2, "BaseTools"),
+               PYTHON_COMMAND=sys.executable)
+    env.pop("CONF_PATH", None)
+    return env
+
+
+def edk2_build(edk2, workspace, platform_dsc):
+    """EDK2's build for IA32 and X64, as an integrator runs it; returns
+    (status, output)."""
+    os.makedirs(os.path.join(workspace, "Conf"), exist_ok=True)
+    script = ". ./edksetup.sh BaseTools >/dev/null && cd \"$WORKSPACE\" && " \
+             "build -p %s -a IA32 -a X64 -t GCC -b RELEASE -n 1" % platform_dsc
+    return run(["bash", "-c", script], cwd=edk2, env=edk2_env(edk2, workspace))
+
+
+def platform_files(platform, release_dir):
+    """The DSC and FDF text of a platform that lists the modules as the
+    README tells an integrator to."""
+    guid = uuid.uuid5(uuid.NAMESPACE_URL, "hdassid-edk2-check/" + platform.name)
+    dsc = """[Defines]
+  PLATFORM_NAME                  = {name}
+  PLATFORM_GUID                  = {guid}
+  PLATFORM_VERSION               = 0.1
+  DSC_SPECIFICATION              = 0x00010005
+  OUTPUT_DIRECTORY               = Build/{name}
+  SUPPORTED_ARCHITECTURES        = IA32|X64
+  BUILD_TARGETS                  = RELEASE
+  SKUID_IDENTIFIER               = DEFAULT
+  FLASH_DEFINITION               = HdaCheckPkg/{name}.fdf
+
+!include HdaSsid/{include}
+""".format(name=platform.name, guid=guid, include=platform.dsc_include)
+    if platform.compressed_dxe:
+        dxe_region = "FV = FVMAIN_COMPACT"
+        dxe_volumes = """[FV.FVMAIN_COMPACT]
+{attributes}
+FILE FV_IMAGE = 9E21FD93-9C72-4c15-8C4B-E77F1DB2D792 {{
+   SECTION GUIDED EE4E5898-3914-4259-9D6E-DC7BD79403CF PROCESSING_REQUIRED = TRUE {{
+     SECTION FV_IMAGE = DXEFV
+   }}
+}}
+
+[FV.DXEFV]
+{attributes}
+""".format(attributes=FV_ATTRIBUTES)
+    else:
+        dxe_region = "FV = DXEFV"
+        dxe_volumes = "[FV.DXEFV]\n%sFvForceRebase      = FALSE\n" % FV_ATTRIBUTES
+    fdf = """[FD.{upper}]
+BaseAddress   = 0x{base:08X}
+Size          = 0x00200000
+ErasePolarity = 1
+BlockSize     = 0x1000
+NumBlocks     = 0x200
+
+0x{pei:08X}|0x00080000
+FV = PEIFV
+
+0x{dxe:08X}|0x00180000
+{dxe_region}
+
+[FV.PEIFV]
+{attributes}INF {override}HdaSsid/HdaSsidSelectPei.inf
+
+{dxe_volumes}INF {override}HdaSsid/HdaSsidDetectDxe.inf
+{rules}""".format(upper=platform.name.upper(), base=FD_BASE, pei=PEI_OFFSET, dxe=DXE_OFFSET,
+                  dxe_region=dxe_region, attributes=FV_ATTRIBUTES, override=platform.rule_override,
+                  dxe_volumes=dxe_volumes, rules=platform.rules)
+    return dsc, fdf
+
+
+# --- Reading back what EDK2 made --------------------------------------------
+
+def inf_value(inf_text, key):
+    match = re.search(r"^\s*%s\s*=\s*(\S+)" % key, inf_text, re.M)
+    return match.group(1) if match else None
+
+
+def volume_files(volume):
+    """{file name GUID text: (offset of the file in the volume's data, size, type)}."""
+    found = {}
+    for at, size, kind in volume.files():
+        start = volume.offset + at
+        found[str(uuid.UUID(bytes_le=bytes(volume.data[start:start + 16]))).upper()] = (start, size, kind)
+    return found
+
+
+def nested_volumes(data, volume):
+    """Volumes inside FV_IMAGE files of volume, LZMA-compressed ones unpacked."""
+    found = []
+    for at, size, kind in volume.files():
+        if kind != 0x0B:  # EFI_FV_FILETYPE_FIRMWARE_VOLUME_IMAGE
+            continue
+        start = volume.offset + at
+        for s_at, s_size, s_kind, s_header in fw.sections(data, start + fw.FILE_HEADER_SIZE, start + size):
+            if s_kind == fw.SECTION_GUID_DEFINED and data[s_at + s_header:s_at + s_header + 16] == \
+                    fw.LZMA_SECTION_GUID:
+                data_offset = struct.unpack_from("<H", data, s_at + s_header + 16)[0]
+                stream = bytearray(lzma.decompress(bytes(data[s_at + data_offset:s_at + s_size]),
+                                                   format=lzma.FORMAT_ALONE))
+                for i_at, i_size, i_kind, i_header in fw.sections(stream, 0, len(stream)):
+                    if i_kind == fw.SECTION_FV_IMAGE:
+                        found.append(fw.Volume(stream, i_at + i_header, i_size - i_header))
+    return found
+
+
+@dataclass
+class LoadedImage:
+    base: int           # where the image's base lies (its header's ImageBase says where it was linked for)
+    linked_base: int
+    size_of_image: int
+    memory: bytearray   # sections at their RVAs
+    relocations: list   # (rva, width)
+    debug: tuple        # (rva, size) of the debug directory
+
+
+def parse_image(data, address):
+    """A PE32/PE32+ or TE image at flash address `address`, laid out in
+    memory by its section table (no relocation applied)."""
+    if data[:2] == b"VZ":
+        sections_count, stripped = data[4], struct.unpack_from("<H", data, 6)[0]
+        linked_base = struct.unpack_from("<Q", data, 16)[0]
+        reloc_rva, reloc_size, debug_rva, debug_size = struct.unpack_from("<IIII", data, 24)
+        table, shift = 40, stripped - 40
+        base = address - shift
+    elif data[:2] == b"MZ":
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        sections_count, optional_size = struct.unpack_from("<H", data, pe + 6)[0], \
+            struct.unpack_from("<H", data, pe + 20)[0]
+        optional = pe + 24
+        plus = struct.unpack_from("<H", data, optional)[0] == 0x20B
+        linked_base = struct.unpack_from("<Q" if plus else "<I", data, optional + (24 if plus else 28))[0]
+        directories = optional + (112 if plus else 96)
+        reloc_rva, reloc_size = struct.unpack_from("<II", data, directories + 5 * 8)
+        debug_rva, debug_size = struct.unpack_from("<II", data, directories + 6 * 8)
+        table, shift, base = optional + optional_size, 0, address
+    else:
+        raise ValueError("neither a PE/COFF nor a TE image")
+    sections = [struct.unpack_from("<8sIIII", data, table + 40 * i) for i in range(sections_count)]
+    size = max(va + max(vsize, rsize) for _, vsize, va, rsize, _ in sections)
+    memory = bytearray(size)
+    for _, vsize, va, rsize, raw in sections:
+        loaded = min(vsize, rsize) if vsize else rsize  # as a PE loader does: the rest reads as zeros
+        memory[va:va + loaded] = data[raw - shift:raw - shift + loaded]
+    relocations, block = [], reloc_rva
+    while block + 8 <= reloc_rva + reloc_size:
+        page, block_size = struct.unpack_from("<II", memory, block)
+        if block_size < 8:
+            break
+        for entry_at in range(block + 8, block + block_size, 2):
+            entry = struct.unpack_from("<H", memory, entry_at)[0]
+            if entry >> 12 in (3, 10):  # HIGHLOW, DIR64
+                relocations.append((page + (entry & 0xFFF), 4 if entry >> 12 == 3 else 8))
+        block += block_size
+    return LoadedImage(base, linked_base, size, memory, relocations, (debug_rva, debug_size))
+
+
+def relocated(image, new_base):
+    memory = bytearray(image.memory)
+    delta = new_base - image.linked_base
+    for rva, width in image.relocations:
+        form = "<I" if width == 4 else "<Q"
+        value = struct.unpack_from(form, memory, rva)[0]
+        struct.pack_into(form, memory, rva, (value + delta) & ((1 << (8 * width)) - 1))
+    return memory
+
+
+def same_code_and_data(ours, theirs):
+    """Whether two images hold the same bytes once relocated to one base,
+    leaving out the debug directory entries (GenFw clears their time stamps
+    when it makes a TE image)."""
+    a, b = relocated(ours, 0x10000000), relocated(theirs, 0x10000000)
+    if len(a) != len(b):
+        return False
+    for rva, size in (ours.debug, theirs.debug):
+        a[rva:rva + size] = bytes(size)
+        b[rva:rva + size] = bytes(size)
+    return a == b
+
+
+# --- The checks --------------------------------------------------------------
+
+def check_module_file(report, label, data, start, size, kind, module, release_dir, version, platform):
+    report.check("%s: %s is a %s file" % (label, module.name, "PEIM" if kind == PEIM else "DRIVER"),
+                 kind == module.file_type, "type 0x%02X" % kind)
+    sections = fw.sections(data, start + fw.FILE_HEADER_SIZE, start + size)
+    types = [s[2] for s in sections]
+    image_type = platform.pei_image if module.file_type == PEIM else SECTION_PE32
+    expected = [SECTION_PEI_DEPEX if module.file_type == PEIM else SECTION_DXE_DEPEX, image_type, SECTION_UI,
+                SECTION_VERSION]
+    report.check("%s: %s sections in order depex, %s, UI, VERSION" % (
+        label, module.name, "TE" if image_type == SECTION_TE else "PE32"),
+        [t for t in types if t != SECTION_RAW] == expected, "section types %s" % ["0x%02X" % t for t in types])
+    payload = {s[2]: bytes(data[s[0] + s[3]:s[0] + s[1]]) for s in sections}
+    ui = payload.get(SECTION_UI, b"").decode("utf-16-le", "replace").rstrip("\0")
+    report.check("%s: %s UI name" % (label, module.name), ui == module.name, repr(ui))
+    version_text = payload.get(SECTION_VERSION, b"\0\0")[2:].decode("utf-16-le", "replace").rstrip("\0")
+    report.check("%s: %s VERSION string" % (label, module.name), version_text == version, repr(version_text))
+    depex_type = SECTION_PEI_DEPEX if module.file_type == PEIM else SECTION_DXE_DEPEX
+    with open(os.path.join(release_dir, module.name + ".depex"), "rb") as handle:
+        report.check("%s: %s depex is the shipped one" % (label, module.name),
+                     payload.get(depex_type) == handle.read())
+    image_section = next((s for s in sections if s[2] == image_type), None)
+    return image_section
+
+
+def check_peim(report, label, data, volume_base, volume, start, size, module, release_dir, platform):
+    """The PEIM lies where it can execute in place and GenFv rebased it there."""
+    alignment = fw.FFS_ALIGNMENTS[(data[start + 19] >> 3) & 7]
+    report.check("%s: PEIM file asks for data alignment of at least 32" % label, alignment >= 32,
+                 "%d" % alignment)
+    image_section = next(s for s in fw.sections(data, start + fw.FILE_HEADER_SIZE, start + size)
+                         if s[2] == platform.pei_image)
+    image_at = image_section[0] + image_section[3]
+    image = parse_image(bytes(data[image_at:image_section[0] + image_section[1]]),
+                        volume_base + (image_at - volume.offset))
+    report.check("%s: PEIM image base on a 32-byte boundary" % label, image.base % 32 == 0,
+                 "0x%08X" % image.base)
+    report.check("%s: PEIM rebased to where it lies in flash" % label, image.linked_base == image.base,
+                 "linked at 0x%X, lies at 0x%X" % (image.linked_base, image.base))
+    outside = []
+    for rva, width in image.relocations:
+        value = struct.unpack_from("<I" if width == 4 else "<Q", image.memory, rva)[0]
+        if not image.base <= value < image.base + image.size_of_image:
+            outside.append("0x%X at +0x%X" % (value, rva))
+    report.check("%s: PEIM's %d absolute pointers all point into its own image" % (label, len(image.relocations)),
+                 image.relocations and not outside, ", ".join(outside) or "no relocations")
+    with open(os.path.join(release_dir, module.name + ".efi"), "rb") as handle:
+        shipped = parse_image(handle.read(), 0)
+    report.check("%s: PEIM carries the shipped code and data" % label, same_code_and_data(shipped, image))
+
+
+def inspect_platform(report, platform, build_dir, release_dir, modules, version):
+    label = platform.name
+    with open(os.path.join(build_dir, "FV", "%s.fd" % platform.name.upper()), "rb") as handle:
+        flash = bytearray(handle.read())
+    pei = fw.Volume(flash, PEI_OFFSET, fw.volumes(flash[PEI_OFFSET:])[0][1])
+    dxe_top = fw.Volume(flash, DXE_OFFSET, fw.volumes(flash[DXE_OFFSET:])[0][1])
+    dxe = nested_volumes(flash, dxe_top)[0] if platform.compressed_dxe else dxe_top
+    for module, volume, volume_base in ((modules[0], pei, FD_BASE + PEI_OFFSET), (modules[1], dxe, None)):
+        files = volume_files(volume)
+        guid = inf_value(open(os.path.join(release_dir, module.inf)).read(), "FILE_GUID").upper()
+        if not report.check("%s: %s file %s in its volume" % (label, module.name, guid), guid in files):
+            continue
+        start, size, kind = files[guid]
+        image_section = check_module_file(report, label, volume.data, start, size, kind, module, release_dir,
+                                          version, platform)
+        if module.file_type == PEIM:
+            check_peim(report, label, volume.data, volume_base, volume, start, size, module, release_dir, platform)
+        elif image_section is not None:
+            with open(os.path.join(release_dir, module.name + ".efi"), "rb") as handle:
+                shipped = handle.read()
+            payload = bytes(volume.data[image_section[0] + image_section[3]:image_section[0] + image_section[1]])
+            report.check("%s: driver's PE32 section is the shipped image byte for byte" % label, payload == shipped)
+
+
+def check_volinfo(report, label, tools_bin, volume_path, expect):
+    status, output = run([os.path.join(tools_bin, "VolInfo"), volume_path])
+    names = set(re.findall(r"File Name:\s+(\S+)", output))
+    missing = [g for g in expect if g.lower() not in {n.lower() for n in names}]
+    report.check("%s: VolInfo parses %s" % (label, os.path.basename(volume_path)),
+                 status == 0 and "ERROR" not in output and not missing,
+                 (output.strip().splitlines() or ["no output"])[-1] + (" (missing %s)" % missing if missing else ""))
+
+
+def check_shipped_files(report, tools_bin, release_dir, work, guids):
+    """GenFv takes the shipped firmware files as they are (state 0x07, as
+    GenFfs writes them), and VolInfo reads the volume it makes."""
+    inf = os.path.join(work, "shipped.inf")
+    with open(inf, "w") as handle:
+        handle.write("[options]\nEFI_BLOCK_SIZE = 0x1000\nEFI_NUM_BLOCKS = 0x10\n[attributes]\n"
+                     "EFI_ERASE_POLARITY = 1\nEFI_FVB2_ALIGNMENT_128 = TRUE\n[files]\n")
+        for name in ("HdaSsidSelectPei.ffs", "HdaSsidDetectDxe.ffs"):
+            handle.write("EFI_FILE_NAME = %s\n" % os.path.join(release_dir, name))
+    volume = os.path.join(work, "shipped.fv")
+    status, output = run([os.path.join(tools_bin, "GenFv"), "-i", inf, "-o", volume,
+                          "-g", "8C8CE578-8A3D-4F1C-9935-896185C32DD3"])
+    if report.check("shipped .ffs: GenFv builds a volume from them", status == 0, output.strip()[-500:]):
+        check_volinfo(report, "shipped .ffs", tools_bin, volume, guids)
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--release", required=True, help="the release folder (build/release)")
+    parser.add_argument("--edk2", default=os.environ.get("HDA_EDK2_TREE"),
+                        help="EDK2 tree or .tar.xz of one (default: $HDA_EDK2_TREE)")
+    parser.add_argument("--work", default="edk2-check", help="scratch folder (emptied first)")
+    parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
+    args = parser.parse_args(argv)
+    if not args.edk2:
+        print("edk2_check: skipped: no EDK2 tree given (set HDA_EDK2_TREE to an EDK2 tree or a .tar.xz of one)")
+        return SKIPPED
+    if not os.path.exists(args.edk2):
+        print("edk2_check: %s does not exist" % args.edk2, file=sys.stderr)
+        return 1
+    release_dir = os.path.abspath(args.release)
+    work = os.path.abspath(args.work)
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+
+    print("EDK2 tree: %s" % args.edk2)
+    edk2 = prepare_basetools(os.path.abspath(args.edk2), work, args.jobs)
+    tools_bin = os.path.join(edk2, "BaseTools", "Source", "C", "bin")
+    modules = [Module("HdaSsidSelectPei", PEIM, "HdaSsidSelectPei.inf"),
+               Module("HdaSsidDetectDxe", DRIVER, "HdaSsidDetectDxe.inf")]
+    version = inf_value(open(os.path.join(release_dir, modules[0].inf)).read(), "VERSION_STRING")
+    guids = [inf_value(open(os.path.join(release_dir, m.inf)).read(), "FILE_GUID") for m in modules]
+
+    report = Report()
+    workspace = os.path.join(work, "workspace")
+    shutil.copytree(release_dir, os.path.join(workspace, "HdaSsid"))
+    os.makedirs(os.path.join(workspace, "HdaCheckPkg"))
+    for platform in PLATFORMS:
+        print("%s: %s" % (platform.name, platform.what))
+        dsc, fdf = platform_files(platform, release_dir)
+        for suffix, text in ((".dsc", dsc), (".fdf", fdf)):
+            with open(os.path.join(workspace, "HdaCheckPkg", platform.name + suffix), "w") as handle:
+                handle.write(text)
+        status, output = edk2_build(edk2, workspace, "HdaCheckPkg/%s.dsc" % platform.name)
+        warnings = [line for line in output.splitlines() if re.search(r"\bwarning\b", line, re.I)]
+        if not report.check("%s: EDK2 build for IA32 and X64 succeeds" % platform.name, status == 0,
+                            "\n" + output[-4000:]):
+            continue
+        report.check("%s: EDK2 build prints no warning" % platform.name, not warnings, "\n".join(warnings))
+        build_dir = os.path.join(workspace, "Build", platform.name, "RELEASE_GCC")
+        inspect_platform(report, platform, build_dir, release_dir, modules, version)
+        for volume in ("PEIFV", "DXEFV"):
+            check_volinfo(report, platform.name, tools_bin, os.path.join(build_dir, "FV", volume + ".Fv"), [])
+    check_shipped_files(report, tools_bin, release_dir, work, guids)
+    print("edk2_check: %s" % ("all checks passed" if report.failures == 0 else "%d checks failed" % report.failures))
+    return 0 if report.failures == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
