@@ -6,7 +6,7 @@
 # hash instead of a time, and no debug directory (with its paths) is written.
 
 set(HDA_FIRMWARE_COMPILE_OPTIONS
-  -std=c++20 -ffreestanding -fno-exceptions -fno-rtti -fno-stack-protector
+  -ffreestanding -fno-exceptions -fno-rtti -fno-stack-protector
   -fno-threadsafe-statics -mgeneral-regs-only -mno-stack-arg-probe
   -fno-asynchronous-unwind-tables -fno-unwind-tables
   -ffunction-sections -fdata-sections -Oz -flto

@@ -1,9 +1,7 @@
-# Cross build of IA32 PI images: clang emitting COFF objects with the C calling
-# convention (EFIAPI on IA32), linked by lld-link.
-set(CMAKE_SYSTEM_NAME Generic)
+# Cross build of IA32 PI images: COFF objects with the C calling convention
+# (EFIAPI on IA32).
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(HDA_FIRMWARE_ARCH IA32)
-set(CMAKE_CXX_COMPILER clang++)
-set(CMAKE_CXX_FLAGS_INIT "--target=i686-unknown-windows")
-set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
-set(CMAKE_CXX_LINK_EXECUTABLE "lld-link /nologo <LINK_FLAGS> <OBJECTS> /out:<TARGET>")
+set(HDA_FIRMWARE_TARGET i686-unknown-windows)
+set(HDA_FIRMWARE_TARGET_FLAGS "")
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-uefi-common.cmake)
