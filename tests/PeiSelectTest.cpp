@@ -42,16 +42,16 @@ TEST(SsidTableLookup, CraftedTables) {
   }
 }
 
-// A table with no terminator is read for SSID_TABLE_SCAN_LIMIT entries and
-// not one more (the vector is exactly that long: AddressSanitizer would
-// report a read past it).
-TEST(SsidTableLookup, ReadsAtMostTheScanLimit) {
-  std::vector<SSID_TABLE_ENTRY> Table(SSID_TABLE_SCAN_LIMIT, kFiller);
+// A table with no terminator is read for 70 entries and not one more (the
+// vector is exactly that long: AddressSanitizer would report a read past it).
+TEST(SsidTableLookup, ReadsAtMostSeventyEntries) {
+  constexpr size_t kLimit = 70;  // the documented bound, not the constant it checks
+  std::vector<SSID_TABLE_ENTRY> Table(kLimit, kFiller);
   Table.back() = Row(0x1F, 3, 0x33331458);
   EXPECT_EQ(FindHdaSsid(Table.data()), 0x33331458u) << "the 70th entry is read";
 
-  std::vector<SSID_TABLE_ENTRY> Longer(SSID_TABLE_SCAN_LIMIT + 10, kFiller);
-  Longer[SSID_TABLE_SCAN_LIMIT] = Row(0x1F, 3, 0x33331458);
+  std::vector<SSID_TABLE_ENTRY> Longer(kLimit + 10, kFiller);
+  Longer[kLimit] = Row(0x1F, 3, 0x33331458);
   Longer.back() = kTerminator;
   EXPECT_EQ(FindHdaSsid(Longer.data()), 0u) << "the 71st entry is not";
 }
