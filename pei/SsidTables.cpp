@@ -100,4 +100,11 @@ static_assert(SsidEntryWord(SsidTableDefault.Entries[SSID_TABLE_DEVICE_ROWS]) ==
               SsidTableDefault.Entries[SSID_TABLE_DEVICE_ROWS].Reserved == 0,
               "a table ends with an all-ones terminator");
 
-HDA_SSID_WORD FindDefaultHdaSsid() { return FindHdaSsid(SsidTableDefault.Entries); }
+// The walk reads the table's bytes as they lie in the image: board vendors
+// edit these tables in flash images, and without the empty asm the optimiser
+// would fold the walk over the compile-time copy into a fixed answer.
+HDA_SSID_WORD FindDefaultHdaSsid() {
+  const SSID_TABLE_ENTRY *Table = SsidTableDefault.Entries;
+  __asm__("" : "+r"(Table));
+  return FindHdaSsid(Table);
+}
