@@ -24,15 +24,18 @@ else()
   set(HDA_PEI_SHIPPED_IMAGE ${R}/HdaSsidSelectPei.efi)
 endif()
 
-add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.efi
-  COMMAND ${CMAKE_COMMAND} -E copy ${HDA_DXE_IMAGE} ${R}/HdaSsidDetectDxe.efi
-  DEPENDS ${HDA_DXE_IMAGE} firmware-x64)
-add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.efi
-  COMMAND ${CMAKE_COMMAND} -E copy ${HDA_PEI_IMAGE} ${R}/HdaSsidSelectPei.efi
-  DEPENDS ${HDA_PEI_IMAGE} firmware-ia32)
-add_custom_command(OUTPUT ${R}/HdaSsidInfo.efi
-  COMMAND ${CMAKE_COMMAND} -E copy ${HDA_INFO_IMAGE} ${R}/HdaSsidInfo.efi
-  DEPENDS ${HDA_INFO_IMAGE} firmware-x64)
+# The linker's images in the compact layout: lld-link pads the headers to 512
+# bytes and writes a DOS stub program, which firmware has no use for.
+foreach(shipped IN ITEMS "HdaSsidDetectDxe;${HDA_DXE_IMAGE};firmware-x64"
+                         "HdaSsidSelectPei;${HDA_PEI_IMAGE};firmware-ia32"
+                         "HdaSsidInfo;${HDA_INFO_IMAGE};firmware-x64")
+  list(GET shipped 0 name)
+  list(GET shipped 1 linked)
+  list(GET shipped 2 tree)
+  add_custom_command(OUTPUT ${R}/${name}.efi
+    COMMAND ${PACK} compact --in ${linked} --out ${R}/${name}.efi
+    DEPENDS ${linked} ${tree} hdapack)
+endforeach()
 add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.te
   COMMAND ${PACK} te --in ${R}/HdaSsidSelectPei.efi --out ${R}/HdaSsidSelectPei.te
   DEPENDS ${R}/HdaSsidSelectPei.efi hdapack)

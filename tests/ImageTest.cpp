@@ -1,4 +1,5 @@
-// Checks on the firmware images the build ships, read back from the files.
+// Checks on the firmware images the build ships, read back from the release
+// folder.
 #include <gtest/gtest.h>
 
 #include "PeImage.h"
@@ -65,6 +66,23 @@ TEST_P(ImageTest, SectionsAreAlignedAndNeverWritableAndExecutable) {
   }
 }
 
+// The compact layout: a bare DOS header, headers rounded up to the file
+// alignment only, the first section's data right behind them; an image laid
+// out to execute in place keeps every section at its RVA in the file.
+TEST_P(ImageTest, HeadersAreCompact) {
+  EXPECT_EQ(Pe.PeOffset, pecoff::kDosHeaderSize);
+  const uint32_t Headers = Pe.OptionalHeaderOffset + (Bytes[Pe.PeOffset + 20] | Bytes[Pe.PeOffset + 21] << 8) +
+                           40 * static_cast<uint32_t>(Pe.Sections.size());
+  EXPECT_EQ(Pe.SizeOfHeaders, (Headers + Pe.FileAlignment - 1) / Pe.FileAlignment * Pe.FileAlignment);
+  ASSERT_FALSE(Pe.Sections.empty());
+  EXPECT_EQ(Pe.Sections.front().RawOffset, Pe.SizeOfHeaders);
+  if (Pe.SectionAlignment == Pe.FileAlignment) {
+    for (const pecoff::Section &S : Pe.Sections) {
+      EXPECT_EQ(S.VirtualAddress, S.RawOffset) << S.Name;
+    }
+  }
+}
+
 TEST_P(ImageTest, EntryPointLiesInCode) {
   const pecoff::Section *Code = Pe.SectionAt(Pe.EntryPoint);
   ASSERT_NE(Code, nullptr);
@@ -88,13 +106,12 @@ TEST_P(ImageTest, RelocationsStayInsideTheImage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Shipped, ImageTest,
-    ::testing::Values(ShippedImage{"HdaSsidDetectDxe", HDA_DXE_IMAGE, pecoff::kMachineAmd64, true,
-                                   pecoff::kSubsystemEfiBootServiceDriver, 4096, 32, false, 1536},
-                      ShippedImage{"HdaSsidInfo", HDA_INFO_IMAGE, pecoff::kMachineAmd64, true,
-                                   pecoff::kSubsystemEfiApplication, 4096, 32, false, 4096},
-                      ShippedImage{"HdaSsidSelectPei", HDA_PEI_IMAGE, pecoff::kMachineI386, false,
-                                   pecoff::kSubsystemEfiBootServiceDriver, 32,
-                                   32, true, 3712}),
+    ::testing::Values(ShippedImage{"HdaSsidDetectDxe", HDA_RELEASE_DIR "/HdaSsidDetectDxe.efi", pecoff::kMachineAmd64,
+                                   true, pecoff::kSubsystemEfiBootServiceDriver, 4096, 32, false, 1152},
+                      ShippedImage{"HdaSsidInfo", HDA_RELEASE_DIR "/HdaSsidInfo.efi", pecoff::kMachineAmd64, true,
+                                   pecoff::kSubsystemEfiApplication, 4096, 32, false, 3584},
+                      ShippedImage{"HdaSsidSelectPei", HDA_RELEASE_DIR "/HdaSsidSelectPei.efi", pecoff::kMachineI386,
+                                   false, pecoff::kSubsystemEfiBootServiceDriver, 32, 32, true, 3488}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
 }  // namespace

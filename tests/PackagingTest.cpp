@@ -151,74 +151,131 @@ TEST(PeimFile, ImageBaseIsAlignedForExecuteInPlace) {
   }
 }
 
-// Loads an image the way the PI loader does and relocates it to Base; for TE
-// the headers' place is taken by the 40-byte TE header, StrippedSize - 40
-// bytes after the image base.
-Bytes LoadAt(const Bytes &Image, uint64_t Base, uint32_t SizeOfImage) {
-  Bytes Memory(SizeOfImage, 0);
+// An image as the PI loader sees it: its sections, linked base and
+// relocations, from a PE32/PE32+ image or a TE image (whose section data
+// lies StrippedSize - 40 bytes lower in the file than the PE offsets say).
+struct LoadView {
+  struct Part {
+    uint32_t Va, VirtualSize, RawSize, Raw;
+  };
+  std::vector<Part> Sections;
   uint64_t LinkedBase = 0;
   uint32_t FileShift = 0;
-  size_t SectionTable = 0;
-  unsigned SectionCount = 0;
-  uint32_t RelocRva = 0, RelocSize = 0;
-  if (Image[0] == 'V') {
-    FileShift = Le(Image, 6, 2) - 40;
-    SectionCount = Image[4];
-    SectionTable = 40;
-    LinkedBase = Le(Image, 16, 4) | uint64_t{Le(Image, 20, 4)} << 32;
-    RelocRva = Le(Image, 24, 4);
-    RelocSize = Le(Image, 28, 4);
+  pecoff::DataDirectory Relocs{};
+};
+
+LoadView View(const Bytes &Image) {
+  LoadView V;
+  size_t Table = 0;
+  unsigned Count = 0;
+  if (Image.at(0) == 'V') {
+    V.FileShift = Le(Image, 6, 2) - 40;
+    Count = Image[4];
+    Table = 40;
+    V.LinkedBase = Le(Image, 16, 4) | uint64_t{Le(Image, 20, 4)} << 32;
+    V.Relocs = {Le(Image, 24, 4), Le(Image, 28, 4)};
   } else {
     std::string Error;
     const auto Pe = pecoff::Parse(Image, &Error);
     EXPECT_TRUE(Pe) << Error;
-    SectionCount = Pe->Sections.size();
-    SectionTable = Pe->OptionalHeaderOffset + Le(Image, Pe->PeOffset + 20, 2);
-    LinkedBase = Pe->ImageBase;
-    RelocRva = Pe->Directory(pecoff::kDirectoryBaseRelocation).Rva;
-    RelocSize = Pe->Directory(pecoff::kDirectoryBaseRelocation).Size;
+    Count = Pe->Sections.size();
+    Table = Pe->OptionalHeaderOffset + Le(Image, Pe->PeOffset + 20, 2);
+    V.LinkedBase = Pe->ImageBase;
+    V.Relocs = Pe->Directory(pecoff::kDirectoryBaseRelocation);
   }
-  for (unsigned S = 0; S < SectionCount; ++S) {
-    const size_t At = SectionTable + 40 * S;
-    const uint32_t Va = Le(Image, At + 12, 4), RawSize = Le(Image, At + 16, 4), Raw = Le(Image, At + 20, 4);
-    std::copy_n(Image.begin() + (Raw - FileShift), RawSize, Memory.begin() + Va);
+  for (unsigned S = 0; S < Count; ++S) {
+    const size_t At = Table + 40 * S;
+    V.Sections.push_back({Le(Image, At + 12, 4), Le(Image, At + 8, 4), Le(Image, At + 16, 4), Le(Image, At + 20, 4)});
   }
-  const uint64_t Delta = Base - LinkedBase;
-  for (uint32_t Block = RelocRva; Block < RelocRva + RelocSize;) {
+  return V;
+}
+
+// The fix-ups of a loaded image: (RVA, type) of each HIGHLOW or DIR64.
+std::vector<std::pair<uint32_t, uint32_t>> Fixups(const Bytes &Memory, const LoadView &V) {
+  std::vector<std::pair<uint32_t, uint32_t>> Out;
+  for (uint32_t Block = V.Relocs.Rva; Block < V.Relocs.Rva + V.Relocs.Size;) {
     const uint32_t Page = Le(Memory, Block, 4), Size = Le(Memory, Block + 4, 4);
     for (uint32_t E = Block + 8; E < Block + Size; E += 2) {
-      const uint32_t Entry = Le(Memory, E, 2), Rva = Page + (Entry & 0xFFF);
-      if (Entry >> 12 == 3) {  // HIGHLOW
-        const uint32_t Fixed = Le(Memory, Rva, 4) + static_cast<uint32_t>(Delta);
-        std::memcpy(&Memory[Rva], &Fixed, 4);
+      const uint32_t Entry = Le(Memory, E, 2);
+      if (Entry >> 12 != pecoff::kRelocationAbsolute) {
+        Out.push_back({Page + (Entry & 0xFFF), Entry >> 12});
       }
     }
     Block += Size;
   }
+  return Out;
+}
+
+// Loads the sections at their RVAs and relocates the image to Base.
+Bytes LoadAt(const Bytes &Image, const LoadView &V, uint64_t Base) {
+  uint32_t End = 0;
+  for (const LoadView::Part &S : V.Sections) {
+    End = std::max(End, S.Va + std::max(S.VirtualSize, S.RawSize));
+  }
+  Bytes Memory(End, 0);
+  for (const LoadView::Part &S : V.Sections) {
+    std::copy_n(Image.begin() + (S.Raw - V.FileShift), S.RawSize, Memory.begin() + S.Va);
+  }
+  const uint64_t Delta = Base - V.LinkedBase;
+  for (const auto &[Rva, Type] : Fixups(Memory, V)) {
+    const unsigned Width = Type == pecoff::kRelocationDir64 ? 8 : 4;
+    uint64_t Value = 0;
+    std::memcpy(&Value, &Memory[Rva], Width);
+    Value += Delta;
+    std::memcpy(&Memory[Rva], &Value, Width);
+  }
   return Memory;
 }
 
-TEST(PeimTe, CarriesTheSameCodeAndDataAsThePe32AfterRelocation) {
-  const Bytes Pe = Load(kRelease / "HdaSsidSelectPei.efi");
-  const Bytes Te = Load(kRelease / "HdaSsidSelectPei.te");
-  std::string Error;
-  const auto Image = pecoff::Parse(Pe, &Error);
-  ASSERT_TRUE(Image) << Error;
-  ASSERT_FALSE(Image->Relocations.empty());
-  EXPECT_EQ(Te[0], 'V');
-  EXPECT_EQ(Te[1], 'Z');
-  EXPECT_EQ(Le(Te, 8, 4), Image->EntryPoint);
+// Each shipped image against the one it is made from: loaded and relocated
+// as the PI loader does, every section holds the same code and data. An
+// image laid out to execute in place has its sections moved down by as much
+// as its headers shrank, so it is loaded that much higher, to the same
+// absolute addresses; its relocation table then lists the same fix-ups,
+// moved down as well.
+struct ImagePair {
+  const char *Name;
+  const char *Reference;
+  const char *Shipped;
+  size_t MaxBytes;
+};
+void PrintTo(const ImagePair &P, std::ostream *Out) { *Out << P.Name; }
+
+class ShippedImageTest : public ::testing::TestWithParam<ImagePair> {};
+
+TEST_P(ShippedImageTest, CarriesTheSameCodeAndDataAfterRelocation) {
+  const Bytes Reference = Load(GetParam().Reference), Shipped = Load(GetParam().Shipped);
+  EXPECT_LE(Shipped.size(), GetParam().MaxBytes);
+  const LoadView Ref = View(Reference), Ship = View(Shipped);
+  ASSERT_EQ(Ref.Sections.size(), Ship.Sections.size());
+  const uint32_t Shift = Ref.Sections[0].Va - Ship.Sections[0].Va;
   for (const uint64_t Base : {uint64_t{0xFFF80000}, uint64_t{0x00830000}}) {
-    const Bytes FromPe = LoadAt(Pe, Base, Image->SizeOfImage);
-    const Bytes FromTe = LoadAt(Te, Base, Image->SizeOfImage);
-    for (const pecoff::Section &S : Image->Sections) {
-      EXPECT_TRUE(std::equal(FromPe.begin() + S.VirtualAddress, FromPe.begin() + S.VirtualAddress + S.RawSize,
-                             FromTe.begin() + S.VirtualAddress))
-          << S.Name << " at base " << Base;
+    const Bytes A = LoadAt(Reference, Ref, Base), B = LoadAt(Shipped, Ship, Base + Shift);
+    for (size_t S = 0; S < Ref.Sections.size(); ++S) {
+      const LoadView::Part &R = Ref.Sections[S], &P = Ship.Sections[S];
+      ASSERT_EQ(R.Va - P.Va, Shift) << "every section moves alike";
+      ASSERT_EQ(R.RawSize, P.RawSize);
+      if (Ref.Relocs.Size != 0 && R.Va <= Ref.Relocs.Rva && Ref.Relocs.Rva < R.Va + R.RawSize) {
+        continue;  // the relocation table: compared as fix-ups below
+      }
+      EXPECT_TRUE(std::equal(A.begin() + R.Va, A.begin() + R.Va + R.RawSize, B.begin() + P.Va))
+          << "section " << S << " at base " << Base;
     }
-    EXPECT_NE(FromPe, LoadAt(Pe, Image->ImageBase, Image->SizeOfImage)) << "relocations were applied";
   }
+  auto Moved = Fixups(LoadAt(Reference, Ref, Ref.LinkedBase), Ref);
+  for (auto &Fix : Moved) {
+    Fix.first -= Shift;
+  }
+  EXPECT_EQ(Fixups(LoadAt(Shipped, Ship, Ship.LinkedBase), Ship), Moved);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Release, ShippedImageTest,
+    ::testing::Values(ImagePair{"DriverFromLinker", HDA_LINKED_DXE_IMAGE, HDA_RELEASE_DIR "/HdaSsidDetectDxe.efi", 1152},
+                      ImagePair{"PeimFromLinker", HDA_LINKED_PEI_IMAGE, HDA_RELEASE_DIR "/HdaSsidSelectPei.efi", 3488},
+                      ImagePair{"PeimTeFromPe32", HDA_RELEASE_DIR "/HdaSsidSelectPei.efi",
+                                HDA_RELEASE_DIR "/HdaSsidSelectPei.te", 3216}),
+    [](const auto &Info) { return std::string(Info.param.Name); });
 
 TEST(Hdapack, RefusesAMalformedImageAndWritesNothing) {
   const fs::path Dir = fs::path(HDA_TEST_SCRATCH) / "malformed";

@@ -27,7 +27,7 @@ private:
   std::span<const uint8_t> Bytes;
 };
 
-std::optional<Image> Fail(std::string *Error, const std::string &Why) {
+std::nullopt_t Fail(std::string *Error, const std::string &Why) {
   if (Error != nullptr) {
     *Error = Why;
   }
@@ -141,6 +141,190 @@ std::optional<Image> Parse(std::span<const uint8_t> Bytes, std::string *Error) {
     }
   }
   return I;
+}
+
+namespace {
+
+void PutLe(std::vector<uint8_t> &Out, uint64_t At, uint64_t Value, unsigned Size) {
+  for (unsigned B = 0; B < Size; ++B) {
+    Out[At + B] = static_cast<uint8_t>(Value >> (8 * B));
+  }
+}
+
+uint64_t GetLe(const std::vector<uint8_t> &In, uint64_t At, unsigned Size) {
+  uint64_t Value = 0;
+  for (unsigned B = 0; B < Size; ++B) {
+    Value |= uint64_t{In[At + B]} << (8 * B);
+  }
+  return Value;
+}
+
+// Base relocation blocks (one per 4 KiB page, each padded to 4 bytes with an
+// ABSOLUTE entry) for the given fix-ups.
+std::vector<uint8_t> RelocationTable(std::vector<Relocation> Fixups) {
+  std::sort(Fixups.begin(), Fixups.end(), [](const Relocation &A, const Relocation &B) { return A.Rva < B.Rva; });
+  std::vector<uint8_t> Table;
+  for (size_t First = 0; First < Fixups.size();) {
+    const uint32_t Page = Fixups[First].Rva & ~0xFFFu;
+    size_t End = First;
+    while (End < Fixups.size() && (Fixups[End].Rva & ~0xFFFu) == Page) {
+      ++End;
+    }
+    const size_t Entries = (End - First + 1) / 2 * 2;
+    const size_t Block = Table.size();
+    Table.resize(Block + 8 + 2 * Entries, 0);
+    PutLe(Table, Block, Page, 4);
+    PutLe(Table, Block + 4, 8 + 2 * Entries, 4);
+    for (size_t E = First; E < End; ++E) {
+      PutLe(Table, Block + 8 + 2 * (E - First), uint32_t{Fixups[E].Type} << 12 | (Fixups[E].Rva & 0xFFF), 2);
+    }
+    First = End;
+  }
+  return Table;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> Compact(std::span<const uint8_t> Bytes, std::string *Error) {
+  const auto Old = Parse(Bytes, Error);
+  if (!Old) {
+    return std::nullopt;
+  }
+  const Reader R(Bytes);
+  const uint64_t Coff = Old->PeOffset + 4;
+  const uint64_t OptionalSize = R.U16(Coff + 16);
+  const uint64_t HeaderTail = 24 + OptionalSize + 40 * uint64_t{Old->Sections.size()};  // PE signature on
+  const uint32_t FileAlignment = Old->FileAlignment;
+  if (FileAlignment == 0 || (FileAlignment & (FileAlignment - 1)) != 0 || Old->SizeOfHeaders % FileAlignment != 0) {
+    return Fail(Error, "file alignment or SizeOfHeaders is not a power of two multiple");
+  }
+  if (R.U32(Coff + 8) != 0 || R.U32(Coff + 12) != 0) {
+    return Fail(Error, "the image carries a COFF symbol table");
+  }
+  if (R.U32(Old->OptionalHeaderOffset + 64) != 0) {
+    return Fail(Error, "the image carries a checksum");
+  }
+  if (Old->Directory(kDirectorySecurity).Size != 0) {
+    return Fail(Error, "the image carries a certificate (its directory holds a file offset)");
+  }
+  const uint64_t NewHeaders = (kDosHeaderSize + HeaderTail + FileAlignment - 1) / FileAlignment * FileAlignment;
+  if (Old->SizeOfHeaders < NewHeaders || Old->SizeOfHeaders > Bytes.size() ||
+      Old->PeOffset + HeaderTail > Old->SizeOfHeaders) {
+    return Fail(Error, "the headers do not fit in SizeOfHeaders");
+  }
+  const uint32_t Shift = static_cast<uint32_t>(Old->SizeOfHeaders - NewHeaders);
+  const bool InPlace = Old->SectionAlignment == FileAlignment;
+  const uint32_t RvaShift = InPlace ? Shift : 0;
+  for (size_t S = 0; S < Old->Sections.size(); ++S) {
+    const Section &Sec = Old->Sections[S];
+    const uint64_t At = Old->OptionalHeaderOffset + OptionalSize + 40 * S;
+    if (R.U32(At + 24) != 0 || R.U32(At + 28) != 0) {
+      return Fail(Error, "section " + Sec.Name + " carries COFF relocations or line numbers");
+    }
+    if ((Sec.RawSize != 0 && Sec.RawOffset < Old->SizeOfHeaders) || Sec.VirtualAddress < Old->SizeOfHeaders) {
+      return Fail(Error, "section " + Sec.Name + " overlaps the headers");
+    }
+    if (InPlace && Sec.RawSize != 0 && Sec.VirtualAddress != Sec.RawOffset) {
+      return Fail(Error, "section " + Sec.Name + " does not lie at its RVA in the file, though the alignments match");
+    }
+  }
+  if (RvaShift != 0) {
+    for (unsigned D = 0; D < Old->Directories.size(); ++D) {
+      if (D != kDirectoryBaseRelocation && D != kDirectoryDebug && Old->Directories[D].Size != 0) {
+        return Fail(Error, "data directory " + std::to_string(D) + " holds RVAs this cannot move");
+      }
+    }
+  }
+
+  std::vector<uint8_t> Out(Bytes.size() - Shift, 0);
+  Out[0] = 'M';
+  Out[1] = 'Z';
+  PutLe(Out, 0x3C, kDosHeaderSize, 4);
+  std::copy_n(Bytes.begin() + Old->PeOffset, HeaderTail, Out.begin() + kDosHeaderSize);
+  std::copy(Bytes.begin() + Old->SizeOfHeaders, Bytes.end(), Out.begin() + NewHeaders);
+  const uint64_t Opt = kDosHeaderSize + 24;
+  const uint64_t Directories = Opt + (Old->Pe32Plus ? 112 : 96);
+  PutLe(Out, Opt + 60, NewHeaders, 4);
+  std::vector<Section> Moved = Old->Sections;
+  for (size_t S = 0; S < Moved.size(); ++S) {
+    Moved[S].VirtualAddress -= RvaShift;
+    PutLe(Out, Opt + OptionalSize + 40 * S + 12, Moved[S].VirtualAddress, 4);
+    if (Moved[S].RawSize != 0) {
+      Moved[S].RawOffset -= Shift;
+      PutLe(Out, Opt + OptionalSize + 40 * S + 20, Moved[S].RawOffset, 4);
+    }
+  }
+  // File offset of Size bytes at a new RVA, inside one section's data.
+  auto NewOffset = [&](uint32_t Rva, uint32_t Size) -> std::optional<uint64_t> {
+    for (const Section &S : Moved) {
+      if (Rva >= S.VirtualAddress && uint64_t{Rva} + Size <= uint64_t{S.VirtualAddress} + S.RawSize) {
+        return uint64_t{S.RawOffset} + (Rva - S.VirtualAddress);
+      }
+    }
+    return std::nullopt;
+  };
+  auto MoveRva = [&](uint64_t At) {
+    if (const uint32_t Rva = static_cast<uint32_t>(GetLe(Out, At, 4)); Rva != 0) {
+      PutLe(Out, At, Rva - RvaShift, 4);
+    }
+  };
+  if (RvaShift != 0) {
+    MoveRva(Opt + 16);  // AddressOfEntryPoint
+    MoveRva(Opt + 20);  // BaseOfCode
+    if (!Old->Pe32Plus) {
+      MoveRva(Opt + 24);  // BaseOfData
+    }
+    PutLe(Out, Opt + 56, Old->SizeOfImage - RvaShift, 4);
+    MoveRva(Directories + 8 * kDirectoryBaseRelocation);
+    MoveRva(Directories + 8 * kDirectoryDebug);
+  }
+
+  const DataDirectory Debug = Old->Directory(kDirectoryDebug);
+  for (uint32_t Entry = 0; Entry + 28 <= Debug.Size; Entry += 28) {
+    const auto At = NewOffset(Debug.Rva - RvaShift + Entry, 28);
+    if (!At) {
+      return Fail(Error, "the debug directory lies outside every section");
+    }
+    MoveRva(*At + 20);  // AddressOfRawData
+    if (const uint64_t Pointer = GetLe(Out, *At + 24, 4); Pointer != 0) {
+      if (Pointer < Old->SizeOfHeaders) {
+        return Fail(Error, "debug data lies inside the headers");
+      }
+      PutLe(Out, *At + 24, Pointer - Shift, 4);
+    }
+  }
+
+  if (RvaShift != 0 && !Old->Relocations.empty()) {
+    // Every relocated pointer addresses a section, which moved by RvaShift.
+    std::vector<Relocation> Fixups;
+    for (const Relocation &Fix : Old->Relocations) {
+      const unsigned Width = Fix.Type == kRelocationHighLow ? 4 : Fix.Type == kRelocationDir64 ? 8 : 0;
+      const auto At = Width == 0 ? std::nullopt : NewOffset(Fix.Rva - RvaShift, Width);
+      if (!At) {
+        return Fail(Error, "relocation at RVA " + std::to_string(Fix.Rva) + " has an unsupported type or place");
+      }
+      const uint64_t Pointer = GetLe(Out, *At, Width);
+      const uint64_t Target = Pointer - Old->ImageBase;
+      if (Pointer < Old->ImageBase || Target < Old->SizeOfHeaders || Target >= Old->SizeOfImage) {
+        return Fail(Error, "relocated pointer at RVA " + std::to_string(Fix.Rva) + " does not address a section");
+      }
+      PutLe(Out, *At, Pointer - RvaShift, Width);
+      Fixups.push_back({Fix.Rva - RvaShift, Fix.Type});
+    }
+    const DataDirectory Relocs = Old->Directory(kDirectoryBaseRelocation);
+    const std::vector<uint8_t> Table = RelocationTable(Fixups);
+    const auto At = NewOffset(Relocs.Rva - RvaShift, Relocs.Size);
+    if (!At || Table.size() > Relocs.Size) {
+      return Fail(Error, "the rebuilt relocation table does not fit where the old one was");
+    }
+    std::fill_n(Out.begin() + *At, Relocs.Size, 0);
+    std::copy(Table.begin(), Table.end(), Out.begin() + *At);
+    PutLe(Out, Directories + 8 * kDirectoryBaseRelocation + 4, Table.size(), 4);
+  }
+  if (!Parse(Out, Error)) {
+    return std::nullopt;
+  }
+  return Out;
 }
 
 std::optional<std::vector<uint8_t>> ReadFile(const std::string &Path, std::string *Error) {

@@ -21,8 +21,13 @@ constexpr uint32_t kSectionExecute = 0x20000000;
 constexpr uint32_t kSectionRead = 0x40000000;
 constexpr uint32_t kSectionWrite = 0x80000000;
 constexpr unsigned kDirectoryImport = 1;
+constexpr unsigned kDirectorySecurity = 4;
 constexpr unsigned kDirectoryBaseRelocation = 5;
 constexpr unsigned kDirectoryDebug = 6;
+constexpr uint8_t kRelocationAbsolute = 0;
+constexpr uint8_t kRelocationHighLow = 3;
+constexpr uint8_t kRelocationDir64 = 10;
+constexpr uint32_t kDosHeaderSize = 64;
 
 struct Section {
   std::string Name;
@@ -71,6 +76,23 @@ struct Image {
 // Parses Bytes as a PE32 or PE32+ image; on failure returns nullopt and says
 // why in *Error.
 std::optional<Image> Parse(std::span<const uint8_t> Bytes, std::string *Error);
+
+// The image in the compact layout firmware build tools write (EDK2's GenFw
+// does the same): a bare 64-byte DOS header with e_lfanew 0x40 and no stub
+// program, SizeOfHeaders rounded up to the file alignment only, and the
+// section data moved down behind it, every file offset adjusted.
+//
+// An image whose section alignment equals its file alignment is laid out to
+// execute in place: each section's RVA equals its file offset, and a loader
+// may run it where it lies. Its RVAs move down with the data, so the entry
+// point, the data directories, the debug entries and every relocated pointer
+// move with them and the relocation table is rebuilt; the code is assumed
+// not to address its own headers, which no longer sit where they did. Other
+// images keep their RVAs. An image this cannot rewrite soundly (symbols, a
+// checksum, a certificate, directories beyond relocations and debug in an
+// image whose RVAs move, relocation types other than HIGHLOW and DIR64) is
+// refused with the reason in *Error.
+std::optional<std::vector<uint8_t>> Compact(std::span<const uint8_t> Bytes, std::string *Error);
 
 std::optional<std::vector<uint8_t>> ReadFile(const std::string &Path, std::string *Error);
 

@@ -1,5 +1,7 @@
 // hdapack: packages firmware images the way firmware engineers consume them.
 //
+//   hdapack compact --in IMAGE.efi --out IMAGE.efi   (bare DOS header, headers
+//                                                     rounded to the file alignment)
 //   hdapack te     --in IMAGE.efi --out IMAGE.te
 //   hdapack depex  --out FILE.depex [--guid GUID]...      (no GUID: TRUE)
 //   hdapack ffs    --out FILE.ffs --type peim|driver|application --guid FILE_GUID
@@ -79,6 +81,16 @@ void CheckImage(const Bytes &Image, const std::string &Path) {
   if (!pecoff::Parse(Image, &Error)) {
     Fail(Path + ": " + Error);
   }
+}
+
+void MakeCompact(const Options &O) {
+  const std::string In = Require(O, "in");
+  std::string Error;
+  const auto Compact = pecoff::Compact(Read(In), &Error);
+  if (!Compact) {
+    Fail(In + ": " + Error);
+  }
+  Write(Require(O, "out"), *Compact);
 }
 
 void MakeTe(const Options &O) {
@@ -179,7 +191,7 @@ void MakeVolume(const Options &O) {
 
 int main(int Argc, char **Argv) {
   if (Argc < 2) {
-    Fail("usage: hdapack te|depex|ffs|volume [options] (see the top of tools/hdapack.cpp)");
+    Fail("usage: hdapack compact|te|depex|ffs|volume [options] (see the top of tools/hdapack.cpp)");
   }
   Options O;
   for (int I = 2; I < Argc; ++I) {
@@ -195,7 +207,9 @@ int main(int Argc, char **Argv) {
   }
   const std::string Command = Argv[1];
   try {
-    if (Command == "te") {
+    if (Command == "compact") {
+      MakeCompact(O);
+    } else if (Command == "te") {
       MakeTe(O);
     } else if (Command == "depex") {
       MakeDepex(O);
