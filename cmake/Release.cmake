@@ -18,16 +18,11 @@ set(R ${HDA_RELEASE_DIR})
 set(PACK $<TARGET_FILE:hdapack>)
 file(MAKE_DIRECTORY ${R})
 
-if(HDA_PEIM_AS_TE)
-  set(HDA_PEI_SHIPPED_IMAGE ${R}/HdaSsidSelectPei.te)
-else()
-  set(HDA_PEI_SHIPPED_IMAGE ${R}/HdaSsidSelectPei.efi)
-endif()
-
 # The linker's images in the compact layout: lld-link pads the headers to 512
 # bytes and writes a DOS stub program, which firmware has no use for.
 foreach(shipped IN ITEMS "HdaSsidDetectDxe;${HDA_DXE_IMAGE};firmware-x64"
                          "HdaSsidSelectPei;${HDA_PEI_IMAGE};firmware-ia32"
+                         "HdaSsidSelectPeiX64;${HDA_PEI_X64_IMAGE};firmware-x64"
                          "HdaSsidInfo;${HDA_INFO_IMAGE};firmware-x64")
   list(GET shipped 0 name)
   list(GET shipped 1 linked)
@@ -36,9 +31,6 @@ foreach(shipped IN ITEMS "HdaSsidDetectDxe;${HDA_DXE_IMAGE};firmware-x64"
     COMMAND ${PACK} compact --in ${linked} --out ${R}/${name}.efi
     DEPENDS ${linked} ${tree} hdapack)
 endforeach()
-add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.te
-  COMMAND ${PACK} te --in ${R}/HdaSsidSelectPei.efi --out ${R}/HdaSsidSelectPei.te
-  DEPENDS ${R}/HdaSsidSelectPei.efi hdapack)
 
 add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.depex
   COMMAND ${PACK} depex --out ${R}/HdaSsidDetectDxe.depex
@@ -54,25 +46,40 @@ add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.ffs
     --image ${R}/HdaSsidDetectDxe.efi --depex ${R}/HdaSsidDetectDxe.depex
     --name HdaSsidDetectDxe --version ${HDA_VERSION_STRING}
   DEPENDS ${R}/HdaSsidDetectDxe.efi ${R}/HdaSsidDetectDxe.depex hdapack)
-# The PEIM may execute in place: its image base must sit on its 32-byte
-# section alignment inside the volume.
-add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.ffs
-  COMMAND ${PACK} ffs --out ${R}/HdaSsidSelectPei.ffs --type peim --guid ${HDA_PEI_FILE_GUID}
-    --image ${HDA_PEI_SHIPPED_IMAGE} --depex ${R}/HdaSsidSelectPei.depex
-    --name HdaSsidSelectPei --version ${HDA_VERSION_STRING} --xip-align 32
-  DEPENDS ${HDA_PEI_SHIPPED_IMAGE} ${R}/HdaSsidSelectPei.depex hdapack)
+
+# The PEIM, for IA32 PEI and for X64 PEI: its TE form and its firmware file.
+# It may execute in place, so its image base must sit on its 32-byte section
+# alignment inside the volume.
+foreach(peim IN ITEMS HdaSsidSelectPei HdaSsidSelectPeiX64)
+  add_custom_command(OUTPUT ${R}/${peim}.te
+    COMMAND ${PACK} te --in ${R}/${peim}.efi --out ${R}/${peim}.te
+    DEPENDS ${R}/${peim}.efi hdapack)
+  if(HDA_PEIM_AS_TE)
+    set(image ${R}/${peim}.te)
+  else()
+    set(image ${R}/${peim}.efi)
+  endif()
+  add_custom_command(OUTPUT ${R}/${peim}.ffs
+    COMMAND ${PACK} ffs --out ${R}/${peim}.ffs --type peim --guid ${HDA_PEI_FILE_GUID}
+      --image ${image} --depex ${R}/HdaSsidSelectPei.depex
+      --name HdaSsidSelectPei --version ${HDA_VERSION_STRING} --xip-align 32
+    DEPENDS ${image} ${R}/HdaSsidSelectPei.depex hdapack)
+endforeach()
 
 # EDK2: binary INFs, and the DSC and FDF snippets a platform includes.
 set(HDA_EDK2_DIR ${PROJECT_SOURCE_DIR}/edk2)
 configure_file(${HDA_EDK2_DIR}/HdaSsidDetectDxe.inf.in ${R}/HdaSsidDetectDxe.inf @ONLY)
 configure_file(${HDA_EDK2_DIR}/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei.inf @ONLY)
 configure_file(${HDA_EDK2_DIR}/HdaSsid.dsc.inc ${R}/HdaSsid.dsc.inc COPYONLY)
+configure_file(${HDA_EDK2_DIR}/HdaSsidX64Pei.dsc.inc ${R}/HdaSsidX64Pei.dsc.inc COPYONLY)
 configure_file(${HDA_EDK2_DIR}/HdaSsid.fdf.inc ${R}/HdaSsid.fdf.inc COPYONLY)
 
 set(HDA_RELEASE_FILES
   HdaSsidDetectDxe.efi HdaSsidSelectPei.efi HdaSsidSelectPei.te HdaSsidInfo.efi
-  HdaSsidDetectDxe.depex HdaSsidSelectPei.depex HdaSsidDetectDxe.ffs HdaSsidSelectPei.ffs
-  HdaSsidDetectDxe.inf HdaSsidSelectPei.inf HdaSsid.dsc.inc HdaSsid.fdf.inc)
+  HdaSsidSelectPeiX64.efi HdaSsidSelectPeiX64.te
+  HdaSsidDetectDxe.depex HdaSsidSelectPei.depex
+  HdaSsidDetectDxe.ffs HdaSsidSelectPei.ffs HdaSsidSelectPeiX64.ffs
+  HdaSsidDetectDxe.inf HdaSsidSelectPei.inf HdaSsid.dsc.inc HdaSsidX64Pei.dsc.inc HdaSsid.fdf.inc)
 list(TRANSFORM HDA_RELEASE_FILES PREPEND ${R}/ OUTPUT_VARIABLE HDA_RELEASE_PATHS)
 list(JOIN HDA_RELEASE_FILES "," HDA_RELEASE_NAMES)
 add_custom_command(OUTPUT ${R}/MANIFEST

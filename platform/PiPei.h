@@ -67,10 +67,12 @@ inline constexpr EFI_GUID EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID = {
 inline constexpr EFI_GUID EFI_END_OF_PEI_SIGNAL_PPI_GUID = {
     0x605EA650, 0xC65C, 0x42E1, {0xBA, 0x80, 0x91, 0xA5, 0x2A, 0xB6, 0x18, 0xC6}};
 
-// Offsets from the PI specification's definitions: EFI_PEI_SERVICES begins
-// with a 24-byte EFI_TABLE_HEADER followed by pointer-sized services in the
-// order InstallPpi, ReInstallPpi, LocatePpi, NotifyPpi; a PPI descriptor is
-// Flags, Guid, Ppi; the variable PPI's first member is GetVariable.
+// Offsets from the PI specification's definitions, for IA32 and X64 PEI:
+// EFI_PEI_SERVICES begins with a 24-byte EFI_TABLE_HEADER followed by
+// pointer-sized services in the order InstallPpi, ReInstallPpi, LocatePpi,
+// NotifyPpi; a PPI descriptor is Flags, Guid, Ppi; the variable PPI's first
+// member is GetVariable. tools/edk2_check.py checks the LocatePpi and
+// GetVariable numbers against EDK2's MdePkg headers.
 #if defined(__i386__)
 static_assert(offsetof(EFI_PEI_SERVICES, InstallPpi) == 0x18);
 static_assert(offsetof(EFI_PEI_SERVICES, LocatePpi) == 0x20);
@@ -78,7 +80,10 @@ static_assert(offsetof(EFI_PEI_SERVICES, NotifyPpi) == 0x24);
 static_assert(sizeof(EFI_PEI_PPI_DESCRIPTOR) == 12);
 static_assert(sizeof(EFI_PEI_NOTIFY_DESCRIPTOR) == 12);
 #elif defined(__x86_64__)
+static_assert(offsetof(EFI_PEI_SERVICES, InstallPpi) == 0x18);
 static_assert(offsetof(EFI_PEI_SERVICES, LocatePpi) == 0x28);
+static_assert(offsetof(EFI_PEI_SERVICES, NotifyPpi) == 0x30);
 static_assert(sizeof(EFI_PEI_PPI_DESCRIPTOR) == 24);
+static_assert(sizeof(EFI_PEI_NOTIFY_DESCRIPTOR) == 24);
 #endif
 static_assert(offsetof(EFI_PEI_READ_ONLY_VARIABLE2_PPI, GetVariable) == 0);

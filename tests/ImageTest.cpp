@@ -111,7 +111,10 @@ INSTANTIATE_TEST_SUITE_P(
                       ShippedImage{"HdaSsidInfo", HDA_RELEASE_DIR "/HdaSsidInfo.efi", pecoff::kMachineAmd64, true,
                                    pecoff::kSubsystemEfiApplication, 4096, 32, false, 3584},
                       ShippedImage{"HdaSsidSelectPei", HDA_RELEASE_DIR "/HdaSsidSelectPei.efi", pecoff::kMachineI386,
-                                   false, pecoff::kSubsystemEfiBootServiceDriver, 32, 32, true, 3488}),
+                                   false, pecoff::kSubsystemEfiBootServiceDriver, 32, 32, true, 3488},
+                      ShippedImage{"HdaSsidSelectPeiX64", HDA_RELEASE_DIR "/HdaSsidSelectPeiX64.efi",
+                                   pecoff::kMachineAmd64, true, pecoff::kSubsystemEfiBootServiceDriver, 32, 32, false,
+                                   3488}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
 }  // namespace

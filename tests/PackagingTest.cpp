@@ -248,6 +248,9 @@ TEST_P(ShippedImageTest, CarriesTheSameCodeAndDataAfterRelocation) {
   EXPECT_LE(Shipped.size(), GetParam().MaxBytes);
   const LoadView Ref = View(Reference), Ship = View(Shipped);
   ASSERT_EQ(Ref.Sections.size(), Ship.Sections.size());
+  if (Shipped[0] == 'V') {
+    EXPECT_NE(Ship.Relocs.Rva, 0u) << "an empty relocation directory would make the TE image read as stripped";
+  }
   const uint32_t Shift = Ref.Sections[0].Va - Ship.Sections[0].Va;
   for (const uint64_t Base : {uint64_t{0xFFF80000}, uint64_t{0x00830000}}) {
     const Bytes A = LoadAt(Reference, Ref, Base), B = LoadAt(Shipped, Ship, Base + Shift);
@@ -274,7 +277,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ImagePair{"DriverFromLinker", HDA_LINKED_DXE_IMAGE, HDA_RELEASE_DIR "/HdaSsidDetectDxe.efi", 1152},
                       ImagePair{"PeimFromLinker", HDA_LINKED_PEI_IMAGE, HDA_RELEASE_DIR "/HdaSsidSelectPei.efi", 3488},
                       ImagePair{"PeimTeFromPe32", HDA_RELEASE_DIR "/HdaSsidSelectPei.efi",
-                                HDA_RELEASE_DIR "/HdaSsidSelectPei.te", 3216}),
+                                HDA_RELEASE_DIR "/HdaSsidSelectPei.te", 3216},
+                      ImagePair{"PeimX64FromLinker", HDA_LINKED_PEI_X64_IMAGE,
+                                HDA_RELEASE_DIR "/HdaSsidSelectPeiX64.efi", 3488},
+                      ImagePair{"PeimX64TeFromPe32", HDA_RELEASE_DIR "/HdaSsidSelectPeiX64.efi",
+                                HDA_RELEASE_DIR "/HdaSsidSelectPeiX64.te", 3216}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
 TEST(Hdapack, RefusesAMalformedImageAndWritesNothing) {

@@ -8,6 +8,7 @@ boots the UEFI Shell stores the record a board with the A195 or A194 codec
 would leave, to show the PEIM's choice in the next boot.
 
 Usage: demo.py --release DIR --q35-driver EFI --q35-info EFI --stub-peim EFI --hdapack EXE --work DIR
+               [--ovmf-code FD --ovmf-secboot FD --ovmf-vars FD]   (Debian's 4 MB OVMF by default)
 """
 
 import argparse
@@ -35,17 +36,22 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     for option in ("--release", "--q35-driver", "--q35-info", "--stub-peim", "--hdapack", "--work"):
         parser.add_argument(option, required=True)
+    emu.add_ovmf_arguments(parser)
     args = parser.parse_args()
-    if not shutil.which("qemu-system-x86_64") or not os.path.exists(emu.OVMF_CODE):
-        print("demo: needs qemu-system-x86 and ovmf (./bootstrap.sh installs them)", file=sys.stderr)
+    ovmf = emu.ovmf_from_arguments(args)
+    missing = [path for path in (ovmf.code, ovmf.secboot, ovmf.variables) if not os.path.exists(path)]
+    if not shutil.which("qemu-system-x86_64") or missing:
+        print("demo: needs qemu-system-x86_64 and OVMF (./bootstrap.sh installs Debian's); missing: %s"
+              % ", ".join(missing or ["qemu-system-x86_64"]), file=sys.stderr)
         return 1
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
     started = time.monotonic()
     print("Emulated board: QEMU q35, Intel HD Audio at 00:1F.3 with an hda-duplex codec, Debian's OVMF")
     print("with HdaSsidSelectPei (PEI) and HdaSsidDetectDxe (DXE) inserted; one variable store across resets.")
-    firmware = emu.build_board_firmware(args.work, args.release, args.q35_driver, args.stub_peim, args.hdapack)
-    run = emu.run_machine(args.work, "demo", firmware, emu.fresh_variables(args.work, "demo"),
+    firmware = emu.build_board_firmware(args.work, ovmf, args.release, args.q35_driver, args.stub_peim,
+                                        args.hdapack)
+    run = emu.run_machine(args.work, "demo", firmware, emu.fresh_variables(args.work, "demo", ovmf.variables),
                           [commands for commands, _ in STEPS], files={"HdaSsidInfo.efi": args.q35_info},
                           outputs=["info.txt"])
     before = None

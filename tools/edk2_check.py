@@ -159,7 +159,11 @@ PLATFORMS = [
              "IA32"),
     Platform("ShippedRules", "only the shipped HdaSsid.fdf.inc, selected with RuleOverride = HDA_SSID",
              "HdaSsid.dsc.inc", SNIPPET_RULES, "RuleOverride = HDA_SSID ", False, SECTION_TE, "IA32"),
+    Platform("X64PeiShippedRules", "PEI in 64-bit mode (X64 only), the shipped rules; DXE volume compressed",
+             "HdaSsidX64Pei.dsc.inc", SNIPPET_RULES, "RuleOverride = HDA_SSID ", True, SECTION_TE, "X64"),
 ]
+MACHINES = {"IA32": 0x014C, "X64": 0x8664}
+PEIM_IMAGES = {"IA32": "HdaSsidSelectPei.efi", "X64": "HdaSsidSelectPeiX64.efi"}
 
 
 class Report:
@@ -226,12 +230,11 @@ def edk2_env(edk2, workspace):
     return env
 
 
-def edk2_build(edk2, workspace, platform_dsc):
-    """EDK2's build for IA32 and X64, as an integrator runs it; returns
-    (status, output)."""
+def edk2_build(edk2, workspace, platform_dsc, archs):
+    """EDK2's build, as an integrator runs it; returns (status, output)."""
     os.makedirs(os.path.join(workspace, "Conf"), exist_ok=True)
     script = ". ./edksetup.sh BaseTools >/dev/null && cd \"$WORKSPACE\" && " \
-             "build -p %s -a IA32 -a X64 -t GCC -b RELEASE -n 1" % platform_dsc
+             "build -p %s %s -t GCC -b RELEASE -n 1" % (platform_dsc, " ".join("-a " + a for a in archs))
     return run(["bash", "-c", script], cwd=edk2, env=edk2_env(edk2, workspace))
 
 
@@ -328,6 +331,7 @@ def nested_volumes(data, volume):
 
 @dataclass
 class LoadedImage:
+    machine: int
     base: int           # where the image's base lies (its header's ImageBase says where it was linked for)
     linked_base: int
     size_of_image: int
@@ -340,6 +344,7 @@ def parse_image(data, address):
     """A PE32/PE32+ or TE image at flash address `address`, laid out in
     memory by its section table (no relocation applied)."""
     if data[:2] == b"VZ":
+        machine = struct.unpack_from("<H", data, 2)[0]
         sections_count, stripped = data[4], struct.unpack_from("<H", data, 6)[0]
         linked_base = struct.unpack_from("<Q", data, 16)[0]
         reloc_rva, reloc_size, debug_rva, debug_size = struct.unpack_from("<IIII", data, 24)
@@ -347,6 +352,7 @@ def parse_image(data, address):
         base = address - shift
     elif data[:2] == b"MZ":
         pe = struct.unpack_from("<I", data, 0x3C)[0]
+        machine = struct.unpack_from("<H", data, pe + 4)[0]
         sections_count, optional_size = struct.unpack_from("<H", data, pe + 6)[0], \
             struct.unpack_from("<H", data, pe + 20)[0]
         optional = pe + 24
@@ -374,7 +380,7 @@ def parse_image(data, address):
             if entry >> 12 in (3, 10):  # HIGHLOW, DIR64
                 relocations.append((page + (entry & 0xFFF), 4 if entry >> 12 == 3 else 8))
         block += block_size
-    return LoadedImage(base, linked_base, size, memory, relocations, (debug_rva, debug_size))
+    return LoadedImage(machine, base, linked_base, size, memory, relocations, (debug_rva, debug_size))
 
 
 def relocated(image, new_base):
@@ -436,6 +442,8 @@ def check_peim(report, label, data, volume_base, volume, start, size, module, re
     image_at = image_section[0] + image_section[3]
     image = parse_image(bytes(data[image_at:image_section[0] + image_section[1]]),
                         volume_base + (image_at - volume.offset))
+    report.check("%s: PEIM is the %s build" % (label, platform.pei_arch),
+                 image.machine == MACHINES[platform.pei_arch], "machine 0x%04X" % image.machine)
     report.check("%s: PEIM image base on a 32-byte boundary" % label, image.base % 32 == 0,
                  "0x%08X" % image.base)
     report.check("%s: PEIM rebased to where it lies in flash" % label, image.linked_base == image.base,
@@ -445,9 +453,11 @@ def check_peim(report, label, data, volume_base, volume, start, size, module, re
         value = struct.unpack_from("<I" if width == 4 else "<Q", image.memory, rva)[0]
         if not image.base <= value < image.base + image.size_of_image:
             outside.append("0x%X at +0x%X" % (value, rva))
+    # x64 code reaches its data RIP-relative and may need no fix-up at all.
     report.check("%s: PEIM's %d absolute pointers all point into its own image" % (label, len(image.relocations)),
-                 image.relocations and not outside, ", ".join(outside) or "no relocations")
-    with open(os.path.join(release_dir, module.name + ".efi"), "rb") as handle:
+                 (image.relocations or platform.pei_arch == "X64") and not outside,
+                 ", ".join(outside) or "no relocations")
+    with open(os.path.join(release_dir, PEIM_IMAGES[platform.pei_arch]), "rb") as handle:
         shipped = parse_image(handle.read(), 0)
     report.check("%s: PEIM carries the shipped code and data" % label, same_code_and_data(shipped, image))
 
@@ -487,18 +497,48 @@ def check_volinfo(report, label, tools_bin, volume_path, expect):
 
 def check_shipped_files(report, tools_bin, release_dir, work, guids):
     """GenFv takes the shipped firmware files as they are (state 0x07, as
-    GenFfs writes them), and VolInfo reads the volume it makes."""
-    inf = os.path.join(work, "shipped.inf")
-    with open(inf, "w") as handle:
-        handle.write("[options]\nEFI_BLOCK_SIZE = 0x1000\nEFI_NUM_BLOCKS = 0x10\n[attributes]\n"
-                     "EFI_ERASE_POLARITY = 1\nEFI_FVB2_ALIGNMENT_128 = TRUE\n[files]\n")
-        for name in ("HdaSsidSelectPei.ffs", "HdaSsidDetectDxe.ffs"):
-            handle.write("EFI_FILE_NAME = %s\n" % os.path.join(release_dir, name))
-    volume = os.path.join(work, "shipped.fv")
-    status, output = run([os.path.join(tools_bin, "GenFv"), "-i", inf, "-o", volume,
-                          "-g", "8C8CE578-8A3D-4F1C-9935-896185C32DD3"])
-    if report.check("shipped .ffs: GenFv builds a volume from them", status == 0, output.strip()[-500:]):
-        check_volinfo(report, "shipped .ffs", tools_bin, volume, guids)
+    GenFfs writes them), and VolInfo reads the volumes it makes: one with
+    the IA32 PEIM and the driver, one with the X64 PEIM."""
+    for name, files, expect in (("shipped", ["HdaSsidSelectPei.ffs", "HdaSsidDetectDxe.ffs"], guids),
+                                ("shipped-x64-pei", ["HdaSsidSelectPeiX64.ffs"], guids[:1])):
+        inf = os.path.join(work, name + ".inf")
+        with open(inf, "w") as handle:
+            handle.write("[options]\nEFI_BLOCK_SIZE = 0x1000\nEFI_NUM_BLOCKS = 0x10\n[attributes]\n"
+                         "EFI_ERASE_POLARITY = 1\nEFI_FVB2_ALIGNMENT_128 = TRUE\n[files]\n")
+            for file_name in files:
+                handle.write("EFI_FILE_NAME = %s\n" % os.path.join(release_dir, file_name))
+        volume = os.path.join(work, name + ".fv")
+        status, output = run([os.path.join(tools_bin, "GenFv"), "-i", inf, "-o", volume,
+                              "-g", "8C8CE578-8A3D-4F1C-9935-896185C32DD3"])
+        if report.check("%s: GenFv builds a volume from %s as they are" % (name, ", ".join(files)), status == 0,
+                        output.strip()[-500:]):
+            check_volinfo(report, name, tools_bin, volume, expect)
+
+
+# Offsets the PEIM relies on, as the PI specification lays the tables out:
+# EFI_PEI_SERVICES is a 24-byte table header and then pointer-sized services,
+# LocatePpi the third; GetVariable is the read-only variable PPI's first
+# member. The images' static assertions state the same numbers.
+PI_LAYOUTS = {"IA32": ("i686-unknown-windows", "Ia32", 0x20), "X64": ("x86_64-unknown-windows", "X64", 0x28)}
+PI_LAYOUT_PROBE = """#include <PiPei.h>
+#include <Ppi/ReadOnlyVariable2.h>
+_Static_assert(__builtin_offsetof(EFI_PEI_SERVICES, LocatePpi) == LOCATE_PPI, "LocatePpi");
+_Static_assert(__builtin_offsetof(EFI_PEI_READ_ONLY_VARIABLE2_PPI, GetVariable) == 0, "GetVariable");
+"""
+
+
+def check_pi_layouts(report, edk2, work, compiler):
+    """MdePkg's PI headers, compiled for each PEI architecture, agree with
+    the offsets the PEIM was built against."""
+    probe = os.path.join(work, "pi_layout.c")
+    with open(probe, "w") as handle:
+        handle.write(PI_LAYOUT_PROBE)
+    include = os.path.join(edk2, "MdePkg", "Include")
+    for arch, (target, folder, locate) in PI_LAYOUTS.items():
+        status, output = run([compiler, "--target=" + target, "-fsyntax-only", "-ffreestanding", "-I", include,
+                              "-I", os.path.join(include, folder), "-DLOCATE_PPI=0x%X" % locate, probe])
+        report.check("MdePkg's %s PI layout: LocatePpi at 0x%X, GetVariable at 0" % (arch, locate), status == 0,
+                     output.strip()[-800:])
 
 
 def main(argv):
@@ -508,6 +548,7 @@ def main(argv):
                         help="EDK2 tree or .tar.xz of one (default: $HDA_EDK2_TREE)")
     parser.add_argument("--work", default="edk2-check", help="scratch folder (emptied first)")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
+    parser.add_argument("--cc", default="clang", help="clang, to compile MdePkg's PI headers for IA32 and X64")
     args = parser.parse_args(argv)
     if not args.edk2:
         print("edk2_check: skipped: no EDK2 tree given (set HDA_EDK2_TREE to an EDK2 tree or a .tar.xz of one)")
@@ -538,9 +579,10 @@ def main(argv):
         for suffix, text in ((".dsc", dsc), (".fdf", fdf)):
             with open(os.path.join(workspace, "HdaCheckPkg", platform.name + suffix), "w") as handle:
                 handle.write(text)
-        status, output = edk2_build(edk2, workspace, "HdaCheckPkg/%s.dsc" % platform.name)
+        archs = ["IA32", "X64"] if platform.pei_arch == "IA32" else ["X64"]
+        status, output = edk2_build(edk2, workspace, "HdaCheckPkg/%s.dsc" % platform.name, archs)
         warnings = [line for line in output.splitlines() if re.search(r"\bwarning\b", line, re.I)]
-        if not report.check("%s: EDK2 build for IA32 and X64 succeeds" % platform.name, status == 0,
+        if not report.check("%s: EDK2 build for %s succeeds" % (platform.name, " and ".join(archs)), status == 0,
                             "\n" + output[-4000:]):
             continue
         report.check("%s: EDK2 build prints no warning" % platform.name, not warnings, "\n".join(warnings))
@@ -549,6 +591,7 @@ def main(argv):
         for volume in ("PEIFV", "DXEFV"):
             check_volinfo(report, platform.name, tools_bin, os.path.join(build_dir, "FV", volume + ".Fv"), [])
     check_shipped_files(report, tools_bin, release_dir, work, guids)
+    check_pi_layouts(report, edk2, work, args.cc)
     print("edk2_check: %s" % ("all checks passed" if report.failures == 0 else "%d checks failed" % report.failures))
     return 0 if report.failures == 0 else 1
 

@@ -26,10 +26,46 @@ import ovmf_insert  # noqa: E402
 
 VARIABLE_NAME = "ZelHdaSsid"
 VARIABLE_GUID = "01368881-C4AD-4B1D-B631-D57A8EC8DB6B"
-OVMF_CODE = "/usr/share/OVMF/OVMF_CODE_4M.fd"
-OVMF_CODE_SECBOOT = "/usr/share/OVMF/OVMF_CODE_4M.secboot.fd"
-OVMF_VARS = "/usr/share/OVMF/OVMF_VARS_4M.fd"
-# Plain OVMF has no read-only variable PPI in PEI; its secure-boot build does.
+
+
+@dataclass
+class Ovmf:
+    """One OVMF build: its code image, the secure-boot build of the same
+    layout (plain OVMF has no read-only variable PPI in PEI, its secure-boot
+    build does, so the PEI variable modules are copied from it) and its
+    variable store template."""
+    code: str
+    secboot: str
+    variables: str
+
+
+# Debian's ovmf package: the 4 MB images run PEI in 32-bit mode (IA32 PEI,
+# X64 DXE), the 2 MB ones in 64-bit mode (OvmfPkgX64).
+DEBIAN_OVMF_DIR = "/usr/share/OVMF"
+
+
+def debian_ovmf(directory=DEBIAN_OVMF_DIR, x64_pei=False):
+    suffix = "" if x64_pei else "_4M"
+    return Ovmf(os.path.join(directory, "OVMF_CODE%s.fd" % suffix),
+                os.path.join(directory, "OVMF_CODE%s.secboot.fd" % suffix),
+                os.path.join(directory, "OVMF_VARS%s.fd" % suffix))
+
+
+def add_ovmf_arguments(parser, x64_pei=False):
+    """--ovmf-code/-secboot/-vars (or --ovmf-x64-pei-...), Debian's by default."""
+    default = debian_ovmf(x64_pei=x64_pei)
+    prefix, what = ("--ovmf-x64-pei", "X64-PEI OVMF") if x64_pei else ("--ovmf", "OVMF")
+    parser.add_argument(prefix + "-code", default=default.code, help="%s code image" % what)
+    parser.add_argument(prefix + "-secboot", default=default.secboot,
+                        help="%s secure-boot build of the same layout, for its PEI variable modules" % what)
+    parser.add_argument(prefix + "-vars", default=default.variables, help="%s variable store template" % what)
+
+
+def ovmf_from_arguments(args, x64_pei=False):
+    prefix = "ovmf_x64_pei" if x64_pei else "ovmf"
+    return Ovmf(*(getattr(args, "%s_%s" % (prefix, part)) for part in ("code", "secboot", "vars")))
+
+
 PEI_VARIABLE_MODULES = ("FaultTolerantWritePei", "PeiVariable")
 
 ECAM_HDA = 0xB00FB000  # 00:1F.3 under q35's ECAM at 0xB0000000
@@ -75,17 +111,17 @@ class Run:
     seconds: float
 
 
-def build_firmware(work, pei_files, dxe_files):
+def build_firmware(work, ovmf, pei_files, dxe_files, name="OVMF_CODE_HDA.fd"):
     """A copy of OVMF's code image with the PEI variable modules and the given
     firmware files added."""
-    with open(OVMF_CODE, "rb") as handle:
+    with open(ovmf.code, "rb") as handle:
         code = handle.read()
-    with open(OVMF_CODE_SECBOOT, "rb") as handle:
+    with open(ovmf.secboot, "rb") as handle:
         donor = handle.read()
     image = ovmf_insert.insert(
         code, [(p, open(p, "rb").read()) for p in pei_files], [(p, open(p, "rb").read()) for p in dxe_files],
         donor, PEI_VARIABLE_MODULES)
-    path = os.path.join(work, "OVMF_CODE_HDA.fd")
+    path = os.path.join(work, name)
     with open(path, "wb") as handle:
         handle.write(image)
     return path
@@ -95,20 +131,26 @@ DRIVER_FILE_GUID = "33C5156A-EE87-49AC-ADBA-659FC9CD1A38"
 STUB_FILE_GUID = "5F1A2B3C-4D5E-4F60-8172-93A4B5C6D7E8"
 
 
-def build_board_firmware(work, release, q35_driver, stub_peim, hdapack):
+def stub_peim_file(work, stub_peim, hdapack, name="PlatformStubPei.ffs"):
+    """The test platform PEIM in a firmware file, dispatched at once."""
+    depex = os.path.join(work, "true.depex")
+    subprocess.run([hdapack, "depex", "--out", depex], check=True)
+    stub = os.path.join(work, name)
+    subprocess.run([hdapack, "ffs", "--out", stub, "--type", "peim", "--guid", STUB_FILE_GUID,
+                    "--image", stub_peim, "--depex", depex, "--name", "PlatformStubPei"], check=True)
+    return stub
+
+
+def build_board_firmware(work, ovmf, release, q35_driver, stub_peim, hdapack):
     """OVMF for the emulated board: the shipped PEIM from the release folder,
     the driver built for q35, and the test platform PEIM, each wrapped in a
     firmware file by hdapack."""
-    depex = os.path.join(work, "true.depex")
-    subprocess.run([hdapack, "depex", "--out", depex], check=True)
-    stub = os.path.join(work, "PlatformStubPei.ffs")
-    subprocess.run([hdapack, "ffs", "--out", stub, "--type", "peim", "--guid", STUB_FILE_GUID,
-                    "--image", stub_peim, "--depex", depex, "--name", "PlatformStubPei"], check=True)
+    stub = stub_peim_file(work, stub_peim, hdapack)
     driver = os.path.join(work, "HdaSsidDetectDxeQ35.ffs")
     subprocess.run([hdapack, "ffs", "--out", driver, "--type", "driver", "--guid", DRIVER_FILE_GUID,
                     "--image", q35_driver, "--depex", os.path.join(release, "HdaSsidDetectDxe.depex"),
                     "--name", "HdaSsidDetectDxe"], check=True)
-    return build_firmware(work, [stub, os.path.join(release, "HdaSsidSelectPei.ffs")], [driver])
+    return build_firmware(work, ovmf, [stub, os.path.join(release, "HdaSsidSelectPei.ffs")], [driver])
 
 
 def startup_script(steps):
@@ -283,7 +325,7 @@ def run_machine(work, name, firmware, variables, steps, controller=True, codec=T
     return Run(boots, accesses, files, "".join(serial), elapsed)
 
 
-def fresh_variables(work, name, source=OVMF_VARS):
+def fresh_variables(work, name, source):
     path = os.path.join(work, name + ".vars.fd")
     shutil.copyfile(source, path)
     return path

@@ -2,13 +2,16 @@
 """Insert PI firmware files into a copy of an OVMF code image (OVMF_CODE*.fd).
 
 OVMF keeps its PEI and DXE volumes (PEIFV, DXEFV) inside one LZMA-compressed
-GUIDed section of a file in FVMAIN_COMPACT. This tool decompresses that
-section, appends the given firmware files to the free space of the PEI or DXE
-volume (8-byte aligned, with a pad file where a file's data-alignment
-attribute asks for one), recompresses, and rewrites the enclosing file and
-its header checksum. It can also copy named PEIMs byte for byte from another
-OVMF image of the same layout (for example the PEI variable modules of the
-secure-boot build).
+GUIDed section of a file in FVMAIN_COMPACT, in the 4 MB images (PEI runs
+IA32 code) and the 2 MB ones (PEI runs X64 code) alike. This tool
+decompresses that section, appends the given firmware files to the free space
+of the PEI or DXE volume (8-byte aligned, with a pad file where a file's
+data-alignment attribute asks for one, the state stored for the volume's
+erase polarity), recompresses, and rewrites the enclosing file and its header
+checksum. A PEI module built for the other PEI mode is refused. It can also
+copy named PEIMs byte for byte from another OVMF image of the same layout (for
+example the PEI variable modules of the secure-boot build). Anything it does
+not recognise is refused with the reason, and nothing is written.
 
 Usage:
   ovmf_insert.py --code OVMF_CODE_4M.fd --out my.fd [--pei FILE.ffs]...
@@ -176,6 +179,28 @@ def check_file(ffs, name):
                          "erase-polarity-1 volume)" % (name, ffs[23]))
 
 
+MACHINES = {0x014C: "IA32", 0x8664: "X64"}
+SECTION_PE32, SECTION_TE = 0x10, 0x12
+
+
+def image_machine(data, file_offset, size):
+    """The machine type of the PE32 or TE image a firmware file carries, or
+    None when it carries none (or its sections cannot be read)."""
+    try:
+        found = sections(data, file_offset + FILE_HEADER_SIZE, file_offset + size)
+    except ImageError:
+        return None
+    for at, section_size, kind, header in found:
+        image = at + header
+        if kind == SECTION_TE and data[image:image + 2] == b"VZ":
+            return struct.unpack_from("<H", data, image + 2)[0]
+        if kind == SECTION_PE32 and data[image:image + 2] == b"MZ":
+            pe = image + struct.unpack_from("<I", data, image + 0x3C)[0]
+            if pe + 6 <= at + section_size and data[pe:pe + 4] == b"PE\0\0":
+                return struct.unpack_from("<H", data, pe + 4)[0]
+    return None
+
+
 def ui_name(data, file_offset, size):
     for at, section_size, kind, header in sections(data, file_offset + FILE_HEADER_SIZE, file_offset + size):
         if kind == SECTION_USER_INTERFACE:
@@ -224,6 +249,18 @@ class OvmfImage:
                 self.dxe = volume
         if self.pei is None or self.dxe is None:
             raise ImageError("the compressed stream holds no PEI and DXE volumes")
+        core = next((at, size) for at, size, kind in self.pei.files() if kind == FILE_TYPE_PEI_CORE)
+        self.pei_machine = image_machine(self.stream, self.pei.offset + core[0], core[1])
+        if self.pei_machine not in MACHINES:
+            raise ImageError("the PEI core is neither an IA32 nor an X64 image")
+
+    def append_pei(self, ffs, name):
+        """Places a PEI module, refusing one built for the other PEI mode."""
+        machine = image_machine(ffs, 0, len(ffs))
+        if machine is not None and machine != self.pei_machine:
+            raise ImageError("%s holds an image for %s, but this firmware's PEI runs %s code" % (
+                name, MACHINES.get(machine, "0x%04X" % machine), MACHINES[self.pei_machine]))
+        self.pei.append(ffs, name)
 
     def find_pei_file(self, name):
         for at, size, kind in self.pei.files():
@@ -275,10 +312,10 @@ def insert(code, pei_files=(), dxe_files=(), copy_from=None, copy_names=()):
     if copy_names:
         donor = OvmfImage(copy_from)
         for name in copy_names:
-            image.pei.append(donor.find_pei_file(name), name)
+            image.append_pei(donor.find_pei_file(name), name)
     for name, ffs in pei_files:
         check_file(ffs, name)
-        image.pei.append(ffs, name)
+        image.append_pei(ffs, name)
     for name, ffs in dxe_files:
         check_file(ffs, name)
         image.dxe.append(ffs, name)

@@ -99,6 +99,14 @@ class Refuse(unittest.TestCase):
             handle.write(bytes(header) + b"\x00" * (size - 24))
         self.assertIn("no room", self.run_tool("big-out.fd", "--code", CODE, "--pei", big))
 
+    def test_a_peim_built_for_the_other_pei_mode(self):
+        x64_pei_code = os.path.join(os.path.dirname(CODE), "OVMF_CODE.fd")  # OVMF whose PEI runs X64 code
+        for code, peim, complaint in ((CODE, "HdaSsidSelectPeiX64.ffs", "holds an image for X64, but this "
+                                       "firmware's PEI runs IA32 code"),
+                                      (x64_pei_code, "HdaSsidSelectPei.ffs", "holds an image for IA32")):
+            self.assertIn(complaint, self.run_tool("other-mode.fd", "--code", code,
+                                                   "--pei", os.path.join(RELEASE, peim)))
+
     def test_a_damaged_firmware_file(self):
         for offset, flip, complaint in ((16, 0xFF, "bad header checksum"), (23, 0x10, "not that of a valid file")):
             damaged = bytearray(read(os.path.join(RELEASE, "HdaSsidSelectPei.ffs")))

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """System test: the shipped PEIM and the emulated-board build of the driver
-inside Debian's OVMF on QEMU q35, across resets, over one variable store.
+inside Debian's OVMF on QEMU q35, across resets, over one variable store;
+and the shipped X64 PEIM inside OVMF whose PEI runs in 64-bit mode.
 
-Usage: system_test.py --release DIR --q35-driver EFI --q35-info EFI --stub-peim EFI --hdapack EXE
-                      --work DIR
+Usage: system_test.py --release DIR --q35-driver EFI --q35-info EFI --stub-peim EFI --stub-peim-x64 EFI
+                      --hdapack EXE --work DIR [--ovmf-code FD ...] [--ovmf-x64-pei-code FD ...]
 """
 
 import argparse
@@ -49,7 +50,7 @@ NULL_REPORT = "HdaSsidPolicy: SsidTable=NULL"
 
 
 class Machine:
-    """The firmware image and the three machines' runs, made once."""
+    """The firmware images and the machines' runs, made once."""
     runs = {}
 
     @classmethod
@@ -58,23 +59,35 @@ class Machine:
         work = args.work
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(work)
-        firmware = emu.build_board_firmware(work, args.release, args.q35_driver, args.stub_peim, args.hdapack)
+        ovmf, ovmf_x64_pei = emu.ovmf_from_arguments(args), emu.ovmf_from_arguments(args, x64_pei=True)
+        firmware = emu.build_board_firmware(work, ovmf, args.release, args.q35_driver, args.stub_peim,
+                                            args.hdapack)
+        # PEI in 64-bit mode: the X64 PEIM and an X64 build of the platform
+        # PEIM; no driver, so each record the shell stores stays for the next boot.
+        x64_firmware = emu.build_firmware(
+            work, ovmf_x64_pei,
+            [emu.stub_peim_file(work, args.stub_peim_x64, args.hdapack, "PlatformStubPeiX64.ffs"),
+             os.path.join(args.release, "HdaSsidSelectPeiX64.ffs")], [], name="OVMF_CODE_X64_PEI_HDA.fd")
         cls.image_seconds = time.monotonic() - started
         with open(firmware, "rb") as handle:
             cls.reset_vector = handle.read()[-16:]
 
-        variables = emu.fresh_variables(work, "sequence")
-        cls.runs["sequence"] = emu.run_machine(work, "sequence", firmware, variables, [
-            # boot 1: nothing stored yet; the bring-up application reports,
-            # then the shell stores A195 for boot 2
-            ["HdaSsidInfo.efi > info.txt", emu.store_command(A195)],
-            [],                          # boot 2: A195 chosen; the driver deletes the record
-            [emu.store_command(A194)],   # boot 3: nothing chosen; store A194 for boot 4
-            [emu.store_command(A195)],   # boot 4: A194 chosen; leave a record for the next machines
-        ], files={"HdaSsidInfo.efi": args.q35_info}, outputs=["info.txt"])
-        # Two more machines start from that store: one controller without a
-        # codec, and no controller at all. They are independent: run both.
+        variables = emu.fresh_variables(work, "sequence", ovmf.variables)
         with ThreadPoolExecutor(2) as pool:
+            sequence = pool.submit(emu.run_machine, work, "sequence", firmware, variables, [
+                # boot 1: nothing stored yet; the bring-up application reports,
+                # then the shell stores A195 for boot 2
+                ["HdaSsidInfo.efi > info.txt", emu.store_command(A195)],
+                [],                          # boot 2: A195 chosen; the driver deletes the record
+                [emu.store_command(A194)],   # boot 3: nothing chosen; store A194 for boot 4
+                [emu.store_command(A195)],   # boot 4: A194 chosen; leave a record for the next machines
+            ], files={"HdaSsidInfo.efi": args.q35_info}, outputs=["info.txt"])
+            x64_pei = pool.submit(emu.run_machine, work, "x64-pei", x64_firmware,
+                                  emu.fresh_variables(work, "x64-pei", ovmf_x64_pei.variables),
+                                  [[emu.store_command(A195)], [emu.store_command(A194)], []], controller=False)
+            cls.runs["sequence"], cls.runs["x64-pei"] = sequence.result(), x64_pei.result()
+            # Two more machines start from the sequence's store: one
+            # controller without a codec, and no controller at all.
             no_codec = pool.submit(emu.run_machine, work, "no-codec", firmware,
                                    emu.fresh_variables(work, "no-codec", variables), [[]], codec=False)
             no_controller = pool.submit(emu.run_machine, work, "no-controller", firmware,
@@ -83,6 +96,12 @@ class Machine:
                                         outputs=["vector.txt"])
             cls.runs["no-codec"], cls.runs["no-controller"] = no_codec.result(), no_controller.result()
         cls.seconds = time.monotonic() - started
+
+
+class X64Pei(unittest.TestCase):
+    def test_each_boot_selects_from_the_stored_record_in_64_bit_pei(self):
+        self.assertEqual([b.policy for b in Machine.runs["x64-pei"].boots],
+                         [NULL_REPORT, expected_report(A195), expected_report(A194)])
 
 
 class SequenceAcrossResets(unittest.TestCase):
@@ -164,8 +183,11 @@ class NoController(unittest.TestCase):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--release", "--q35-driver", "--q35-info", "--stub-peim", "--hdapack", "--work"):
+    for option in ("--release", "--q35-driver", "--q35-info", "--stub-peim", "--stub-peim-x64", "--hdapack",
+                   "--work"):
         parser.add_argument(option, required=True)
+    emu.add_ovmf_arguments(parser)
+    emu.add_ovmf_arguments(parser, x64_pei=True)
     args = parser.parse_args()
     Machine.prepare(args)
     for name, run in Machine.runs.items():
