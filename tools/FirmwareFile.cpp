@@ -212,8 +212,16 @@ std::optional<Bytes> ConvertToTe(std::span<const uint8_t> Pe, std::string *Error
   Put(Te, 8, Image->EntryPoint, 4);
   Put(Te, 12, Get(Pe, Image->OptionalHeaderOffset + 20, 4), 4);  // BaseOfCode
   Put(Te, 16, Image->ImageBase, 8);
-  const pecoff::DataDirectory Relocs = Image->Directory(pecoff::kDirectoryBaseRelocation);
+  pecoff::DataDirectory Relocs = Image->Directory(pecoff::kDirectoryBaseRelocation);
   const pecoff::DataDirectory Debug = Image->Directory(pecoff::kDirectoryDebug);
+  if (Relocs.Rva == 0 && Relocs.Size == 0 && (Image->Characteristics & pecoff::kFileRelocsStripped) == 0) {
+    // A TE header has no "relocations stripped" flag: loaders read an empty
+    // relocation directory as stripped and refuse to load the image anywhere
+    // but its linked base. An image that needs no fix-ups (x64 code that is
+    // all RIP-relative) says it is relocatable with a non-zero RVA and size
+    // 0, as EDK2's GenFw writes it.
+    Relocs.Rva = Image->SizeOfImage - 8;
+  }
   Put(Te, 24, Relocs.Rva, 4);
   Put(Te, 28, Relocs.Size, 4);
   Put(Te, 32, Debug.Rva, 4);

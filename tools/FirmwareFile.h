@@ -91,7 +91,8 @@ std::optional<std::vector<ParsedSection>> ParseSections(std::span<const uint8_t>
 
 // The TE form of a PE32/PE32+ image: the headers up to the section table
 // are replaced by a 40-byte EFI_TE_IMAGE_HEADER; StrippedSize is the number
-// of bytes removed, relocations are kept as they are.
+// of bytes removed, relocations are kept as they are (an image with none
+// stays relocatable).
 std::optional<Bytes> ConvertToTe(std::span<const uint8_t> Pe, std::string *Error);
 
 // Where in a section's payload the image's sections must be aligned from:
