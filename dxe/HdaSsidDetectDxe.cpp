@@ -8,8 +8,9 @@
 #include "HdaSsidRecord.h"
 #include "UefiTables.h"
 
-static EFI_BOOT_SERVICES *gHdaBootServices;
-static EFI_RUNTIME_SERVICES *gHdaRuntimeServices;
+// Set by the entry point; constant-initialised, as nothing runs before it.
+constinit static EFI_BOOT_SERVICES *gHdaBootServices = nullptr;
+constinit static EFI_RUNTIME_SERVICES *gHdaRuntimeServices = nullptr;
 
 // DataSize 0 deletes the variable (UEFI 2.x, SetVariable). The status is not
 // examined: a failed write leaves what the store holds for the next boot.
