@@ -12,7 +12,6 @@
 #include "HdaProbe.h"
 #include "HdaRegisters.h"
 #include "HdaSsidRecord.h"
-#include "HdaTransport.h"
 #include "HwAccess.h"
 
 namespace {
@@ -30,22 +29,24 @@ VOID ShowConfiguration(CONSOLE_LINE &Line) {
   Line.Print();
 }
 
-// Both verbs, as the driver sends them; returns the record value the driver
-// would store for this codec, when its answer is recognised.
+// The driver's own query; returns the record value the driver would store
+// for this codec, when its answer is recognised.
 BOOLEAN ShowCodec(CONSOLE_LINE &Line, UINT32 Base, UINT32 Codec, HDA_SSID_WORD *Stored) {
-  UINT32 Response;
+  UINT32 VendorId;
+  UINT32 SubsystemId;
+  const UINT32 Answered = HdaQueryCodec(Base, Codec, &VendorId, &SubsystemId);
   Line.Text("  codec ").Decimal(Codec).Text(": vendor ID ");
-  if (EFI_ERROR(HdaSendVerb(Base, HdaCodecVerb(Codec, HDA_VERB_GET_VENDOR_ID), &Response))) {
+  if (Answered == 0) {
     Line.Text("timed out; the driver skips this codec").Print();
     return false;
   }
-  Line.Hex(Response, 8).Text(", subsystem ID ");
-  if (EFI_ERROR(HdaSendVerb(Base, HdaCodecVerb(Codec, HDA_VERB_GET_SUBSYSTEM_ID), &Response))) {
+  Line.Hex(VendorId, 8).Text(", subsystem ID ");
+  if (Answered == 1) {
     Line.Text("timed out; the driver skips this codec").Print();
     return false;
   }
-  Line.Hex(Response, 8).Print();
-  if (!HdaRecognisedSsid(Response, Stored)) {
+  Line.Hex(SubsystemId, 8).Print();
+  if (!HdaRecognisedSsid(SubsystemId, Stored)) {
     Line.Text("    not a known variant: the driver goes on to the next codec").Print();
     return false;
   }

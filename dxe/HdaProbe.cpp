@@ -61,20 +61,24 @@ BOOLEAN HdaRecognisedSsid(UINT32 Response, HDA_SSID_WORD *Stored) {
   }
 }
 
+UINT32 HdaQueryCodec(UINT32 Base, UINT32 Codec, UINT32 *VendorId, UINT32 *SubsystemId) {
+  if (EFI_ERROR(HdaSendVerb(Base, HdaCodecVerb(Codec, HDA_VERB_GET_VENDOR_ID), VendorId))) {
+    return 0;
+  }
+  if (EFI_ERROR(HdaSendVerb(Base, HdaCodecVerb(Codec, HDA_VERB_GET_SUBSYSTEM_ID), SubsystemId))) {
+    return 1;
+  }
+  return 2;
+}
+
 UINTN HdaProbeCodecs(UINT32 Base, UINT8 CodecMask, HDA_SSID_WORD *Stored) {
   for (UINT32 Codec = 0; Codec < HDA_PROBED_CODECS; ++Codec) {
     if ((CodecMask & (1u << Codec)) == 0) {
       continue;
     }
-    UINT32 Response;
-    // The vendor ID only proves that the codec answers.
-    if (EFI_ERROR(HdaSendVerb(Base, HdaCodecVerb(Codec, HDA_VERB_GET_VENDOR_ID), &Response))) {
-      continue;
-    }
-    if (EFI_ERROR(HdaSendVerb(Base, HdaCodecVerb(Codec, HDA_VERB_GET_SUBSYSTEM_ID), &Response))) {
-      continue;
-    }
-    if (HdaRecognisedSsid(Response, Stored)) {
+    UINT32 VendorId;
+    UINT32 SubsystemId;
+    if (HdaQueryCodec(Base, Codec, &VendorId, &SubsystemId) == 2 && HdaRecognisedSsid(SubsystemId, Stored)) {
       return HDA_SSID_RECORD_SIZE;
     }
   }

@@ -29,7 +29,14 @@ VOID HdaControllerClose(const HDA_CONTROLLER_SESSION *Session);
 // swapped into the PCI layout), or FALSE when the response is not recognised.
 BOOLEAN HdaRecognisedSsid(UINT32 Response, HDA_SSID_WORD *Stored);
 
+// Sends the codec at Codec (0 to 2) the vendor-ID verb, which only proves
+// that it answers, and, when it did, the subsystem-ID verb: the one query of
+// the driver and the bring-up application. Returns how many of the two verbs
+// were answered (0, 1 or 2); *VendorId and *SubsystemId hold those answers.
+UINT32 HdaQueryCodec(UINT32 Base, UINT32 Codec, UINT32 *VendorId, UINT32 *SubsystemId);
+
 // Asks the codecs flagged in CodecMask (addresses 0 to 2) for their subsystem
-// ID; returns the record size to write: 4 with *Stored set for the first
-// recognised answer, 0 when there is none.
+// ID, in ascending order, until one gives a recognised answer; returns the
+// record size to write: 4 with *Stored set for that answer, 0 when there is
+// none.
 UINTN HdaProbeCodecs(UINT32 Base, UINT8 CodecMask, HDA_SSID_WORD *Stored);
