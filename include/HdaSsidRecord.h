@@ -3,13 +3,11 @@
 // from this definition only.
 #pragma once
 
+#include "HdaSsidIds.h"
 #include "UefiBase.h"
 
-inline constexpr CHAR16 HDA_SSID_VARIABLE_NAME[] = u"ZelHdaSsid";
-
-// {01368881-C4AD-4B1D-B631-D57A8EC8DB6B}
-inline constexpr EFI_GUID HDA_SSID_VARIABLE_GUID = {
-    0x01368881, 0xC4AD, 0x4B1D, {0xB6, 0x31, 0xD5, 0x7A, 0x8E, 0xC8, 0xDB, 0x6B}};
+inline constexpr CHAR16 HDA_SSID_VARIABLE_NAME[] = u"" HDA_SSID_VARIABLE_NAME_TEXT;
+inline constexpr EFI_GUID HDA_SSID_VARIABLE_GUID = EfiGuid(HDA_SSID_VARIABLE_GUID_TEXT);
 
 constexpr UINT32 HDA_SSID_VARIABLE_ATTRIBUTES = EFI_VARIABLE_NON_VOLATILE |
                                                 EFI_VARIABLE_BOOTSERVICE_ACCESS |

@@ -4,12 +4,11 @@
 // table the platform programs the PCH devices' subsystem IDs from.
 #pragma once
 
+#include "HdaSsidIds.h"
 #include "SsidTable.h"
 #include "UefiBase.h"
 
-// {38965BB5-8097-40F5-B742-8CC14A649B64}
-inline constexpr EFI_GUID PLATFORM_SSID_POLICY_PPI_GUID = {
-    0x38965BB5, 0x8097, 0x40F5, {0xB7, 0x42, 0x8C, 0xC1, 0x4A, 0x64, 0x9B, 0x64}};
+inline constexpr EFI_GUID PLATFORM_SSID_POLICY_PPI_GUID = EfiGuid(PLATFORM_SSID_POLICY_PPI_GUID_TEXT);
 
 struct PLATFORM_SSID_POLICY_PPI {
   UINTN Revision;  // platform-defined; not used here

@@ -22,10 +22,11 @@ import time
 from dataclasses import dataclass, field
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import hda_ids  # noqa: E402
 import ovmf_insert  # noqa: E402
 
-VARIABLE_NAME = "ZelHdaSsid"
-VARIABLE_GUID = "01368881-C4AD-4B1D-B631-D57A8EC8DB6B"
+VARIABLE_NAME = hda_ids.VARIABLE_NAME
+VARIABLE_GUID = hda_ids.VARIABLE_GUID
 
 
 @dataclass
@@ -127,7 +128,7 @@ def build_firmware(work, ovmf, pei_files, dxe_files, name="OVMF_CODE_HDA.fd"):
     return path
 
 
-DRIVER_FILE_GUID = "33C5156A-EE87-49AC-ADBA-659FC9CD1A38"
+DRIVER_FILE_GUID = hda_ids.DXE_FILE_GUID
 STUB_FILE_GUID = "5F1A2B3C-4D5E-4F60-8172-93A4B5C6D7E8"
 
 
