@@ -1,10 +1,12 @@
-# cmake -DSOURCE_DIR=<tree> -DWORK_DIR=<scratch> -P CheckReproducible.cmake
+# cmake -DSOURCE_DIR=<tree> -DWORK_DIR=<scratch> [-DEXTRA_ARGS=<-Dname=value|...>]
+#       -P CheckReproducible.cmake
 # Builds the release folder from clean twice, from two copies of the sources
 # in different folders, and fails unless every file is the same, byte for
 # byte. Then edits only two headers in the first copy and fails unless the
 # incremental build relinks both firmware images: a build that missed a
 # header dependency would ship stale bytes.
 file(REMOVE_RECURSE ${WORK_DIR})
+string(REPLACE "|" ";" EXTRA_ARGS "${EXTRA_ARGS}")
 file(GLOB entries RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*)
 list(FILTER entries EXCLUDE REGEX "^(build.*|\\.git)$")
 

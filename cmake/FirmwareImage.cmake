@@ -1,16 +1,24 @@
 # hda_firmware_image(NAME ENTRY <symbol> SOURCES <files...> [DEFINES <defs...>]
+#                    [OBJECTS <hda_firmware_objects libraries...>]
 #                    [SUBSYSTEM efi_boot_service_driver|efi_application]
 #                    [LINK_OPTIONS <lld-link options...>])
 # Builds NAME.efi as a freestanding PE/COFF image for the toolchain's
 # architecture. Same sources give the same bytes: /Brepro stamps a content
-# hash instead of a time, and no debug directory (with its paths) is written.
+# hash instead of a time (its one debug entry, of type REPRO, says so), and
+# no CodeView entry with a PDB path is written.
+#
+# Nothing runs before an entry point (no C runtime), so a global needing a
+# constructor or destructor is an error, not silently dead code. No library
+# is linked (/nodefaultlib): a call the compiler might emit to memset or
+# memcpy for a large clear or copy fails the link as an undefined symbol.
+# Strict aliasing is off, as in EDK2 (PI passes PPIs out through VOID **).
 
 set(HDA_FIRMWARE_COMPILE_OPTIONS
   -ffreestanding -fno-exceptions -fno-rtti -fno-stack-protector
   -fno-threadsafe-statics -mgeneral-regs-only -mno-stack-arg-probe
-  -fno-asynchronous-unwind-tables -fno-unwind-tables
+  -fno-asynchronous-unwind-tables -fno-unwind-tables -fno-strict-aliasing
   -ffunction-sections -fdata-sections -Oz -flto
-  -Wall -Wextra -Werror)
+  -Wall -Wextra -Wglobal-constructors -Wexit-time-destructors -Werror)
 
 if(HDA_FIRMWARE_ARCH STREQUAL "X64")
   set(HDA_FIRMWARE_MACHINE_OPTIONS /machine:x64)
@@ -20,17 +28,37 @@ else()
   message(FATAL_ERROR "HDA_FIRMWARE_ARCH must be X64 or IA32 (set by cmake/toolchain-uefi-*.cmake)")
 endif()
 
+# The board the shipped images are built for (the host build passes its
+# HDA_BOARD_* cache variables), and the emulated board of the OVMF tests.
+set(HDA_BOARD_DEFINES HDA_BOARD_ECAM_BASE=${HDA_BOARD_ECAM_BASE}u
+  HDA_BOARD_PM_TIMER_PORT=${HDA_BOARD_PM_TIMER_PORT}u)
+set(HDA_Q35_DEFINES HDA_BOARD_ECAM_BASE=${HDA_Q35_ECAM_BASE}u HDA_BOARD_PM_TIMER_PORT=${HDA_Q35_PM_TIMER_PORT}u)
+
+function(hda_firmware_target NAME DEFINES)
+  target_include_directories(${NAME} PRIVATE
+    ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/platform ${PROJECT_SOURCE_DIR}/dxe
+    ${CMAKE_CURRENT_SOURCE_DIR})
+  target_compile_definitions(${NAME} PRIVATE ${DEFINES})
+  target_compile_options(${NAME} PRIVATE ${HDA_FIRMWARE_COMPILE_OPTIONS})
+endfunction()
+
+# hda_firmware_objects(NAME SOURCES <files...> [DEFINES <defs...>]): sources
+# compiled once for several images.
+function(hda_firmware_objects NAME)
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "SOURCES;DEFINES")
+  add_library(${NAME} OBJECT ${ARG_SOURCES})
+  hda_firmware_target(${NAME} "${ARG_DEFINES}")
+endfunction()
+
 function(hda_firmware_image NAME)
-  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "ENTRY;SUBSYSTEM" "SOURCES;DEFINES;LINK_OPTIONS")
+  cmake_parse_arguments(PARSE_ARGV 1 ARG "" "ENTRY;SUBSYSTEM" "SOURCES;DEFINES;OBJECTS;LINK_OPTIONS")
   if(NOT ARG_SUBSYSTEM)
     set(ARG_SUBSYSTEM efi_boot_service_driver)
   endif()
   add_executable(${NAME} ${ARG_SOURCES})
   set_target_properties(${NAME} PROPERTIES SUFFIX ".efi")
-  target_include_directories(${NAME} PRIVATE
-    ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/platform ${CMAKE_CURRENT_SOURCE_DIR})
-  target_compile_definitions(${NAME} PRIVATE ${ARG_DEFINES})
-  target_compile_options(${NAME} PRIVATE ${HDA_FIRMWARE_COMPILE_OPTIONS})
+  hda_firmware_target(${NAME} "${ARG_DEFINES}")
+  target_link_libraries(${NAME} PRIVATE ${ARG_OBJECTS})
   target_link_options(${NAME} PRIVATE
     ${HDA_FIRMWARE_MACHINE_OPTIONS}
     /subsystem:${ARG_SUBSYSTEM} /entry:${ARG_ENTRY}

@@ -5,14 +5,23 @@ option(HDA_PEIM_AS_TE "Carry the PEIM as a TE image in its firmware file (else a
 set(HDA_RELEASE_DIR ${PROJECT_BINARY_DIR}/release)
 set(HDA_VERSION_STRING ${PROJECT_VERSION})
 
-# Each module's own firmware file GUID.
-set(HDA_DXE_FILE_GUID 33C5156A-EE87-49AC-ADBA-659FC9CD1A38)
-set(HDA_PEI_FILE_GUID CEBA3BA8-1036-4B18-A710-8B6A9255144A)
-# What the modules wait for (see "Putting the modules into a firmware image").
+# What the modules wait for (see "Dependency expressions" in README.md):
+# PI's architectural protocols and PPI, and the platform's policy PPI.
 set(EFI_VARIABLE_ARCH_PROTOCOL_GUID 1E5668E2-8481-11D4-BCF1-0080C73C8881)
 set(EFI_VARIABLE_WRITE_ARCH_PROTOCOL_GUID 6441F818-6362-4E44-B570-7DBA31DD2453)
 set(EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID 2AB86EF5-ECB5-4134-B556-3854CA1FE1B4)
-set(PLATFORM_SSID_POLICY_PPI_GUID 38965BB5-8097-40F5-B742-8CC14A649B64)
+
+# The names and GUIDs the firmware shares with the packaging, from their one
+# definition: HDA_SSID_VARIABLE_GUID, HDA_DXE_FILE_GUID, ...
+set(HDA_IDS_HEADER ${PROJECT_SOURCE_DIR}/include/HdaSsidIds.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${HDA_IDS_HEADER})
+file(STRINGS ${HDA_IDS_HEADER} ids REGEX "^#define [A-Z0-9_]+_TEXT \"[^\"]*\"$")
+foreach(line IN LISTS ids)
+  string(REGEX REPLACE "^#define ([A-Z0-9_]+)_TEXT \"([^\"]*)\"$" "\\1;\\2" pair "${line}")
+  list(GET pair 0 name)
+  list(GET pair 1 value)
+  set(${name} ${value})
+endforeach()
 
 set(R ${HDA_RELEASE_DIR})
 set(PACK $<TARGET_FILE:hdapack>)
@@ -44,7 +53,7 @@ add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.depex
 add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.ffs
   COMMAND ${PACK} ffs --out ${R}/HdaSsidDetectDxe.ffs --type driver --guid ${HDA_DXE_FILE_GUID}
     --image ${R}/HdaSsidDetectDxe.efi --depex ${R}/HdaSsidDetectDxe.depex
-    --name HdaSsidDetectDxe --version ${HDA_VERSION_STRING}
+    --name HdaSsidDetectDxe --version ${HDA_VERSION_STRING} --build ${HDA_BUILD_NUMBER_USED}
   DEPENDS ${R}/HdaSsidDetectDxe.efi ${R}/HdaSsidDetectDxe.depex hdapack)
 
 # The PEIM, for IA32 PEI and for X64 PEI: its TE form and its firmware file.
@@ -62,7 +71,7 @@ foreach(peim IN ITEMS HdaSsidSelectPei HdaSsidSelectPeiX64)
   add_custom_command(OUTPUT ${R}/${peim}.ffs
     COMMAND ${PACK} ffs --out ${R}/${peim}.ffs --type peim --guid ${HDA_PEI_FILE_GUID}
       --image ${image} --depex ${R}/HdaSsidSelectPei.depex
-      --name HdaSsidSelectPei --version ${HDA_VERSION_STRING} --xip-align 32
+      --name HdaSsidSelectPei --version ${HDA_VERSION_STRING} --build ${HDA_BUILD_NUMBER_USED} --xip-align 32
     DEPENDS ${image} ${R}/HdaSsidSelectPei.depex hdapack)
 endforeach()
 
@@ -82,8 +91,15 @@ set(HDA_RELEASE_FILES
   HdaSsidDetectDxe.inf HdaSsidSelectPei.inf HdaSsid.dsc.inc HdaSsidX64Pei.dsc.inc HdaSsid.fdf.inc)
 list(TRANSFORM HDA_RELEASE_FILES PREPEND ${R}/ OUTPUT_VARIABLE HDA_RELEASE_PATHS)
 list(JOIN HDA_RELEASE_FILES "," HDA_RELEASE_NAMES)
-add_custom_command(OUTPUT ${R}/MANIFEST
-  COMMAND ${CMAKE_COMMAND} -DDIR=${R} -DFILES=${HDA_RELEASE_NAMES}
+# The manifest also names the source revision, which can change without any
+# file changing, so it is rewritten (when its text differs) on every build.
+add_custom_target(release ALL
+  COMMAND ${CMAKE_COMMAND} -DDIR=${R} -DFILES=${HDA_RELEASE_NAMES} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
+    "-DHEADER=HdaSsid ${PROJECT_VERSION}, build ${HDA_BUILD_NUMBER_USED}"
+    "-DBOARD=ECAM base ${HDA_BOARD_ECAM_BASE}, ACPI PM timer port ${HDA_BOARD_PM_TIMER_PORT}"
+    "-DCOMPILER=${HDA_FIRMWARE_CXX_VERSION}" "-DLINKER=${HDA_FIRMWARE_LINKER_VERSION}"
     -P ${CMAKE_CURRENT_LIST_DIR}/WriteManifest.cmake
-  DEPENDS ${HDA_RELEASE_PATHS} ${CMAKE_CURRENT_LIST_DIR}/WriteManifest.cmake)
-add_custom_target(release ALL DEPENDS ${R}/MANIFEST)
+  DEPENDS ${HDA_RELEASE_PATHS} ${CMAKE_CURRENT_LIST_DIR}/WriteManifest.cmake
+  BYPRODUCTS ${R}/MANIFEST
+  COMMENT "Writing release/MANIFEST"
+  VERBATIM)

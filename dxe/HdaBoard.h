@@ -1,6 +1,7 @@
-// Fixed platform settings of the board the driver is built for. A board
-// profile may override the two build-time values (-DHDA_BOARD_ECAM_BASE=...,
-// -DHDA_BOARD_PM_TIMER_PORT=...); everything else follows from them.
+// Fixed platform settings of the board the driver is built for. The build
+// passes the board's two values (CMake cache variables HDA_BOARD_ECAM_BASE
+// and HDA_BOARD_PM_TIMER_PORT, the target board's by default); everything
+// else follows from them.
 #pragma once
 
 #include "UefiBase.h"
@@ -23,3 +24,6 @@ constexpr UINT32 HDA_PCI_CONFIG_BASE =
     PciEcamAddress(HDA_BOARD_ECAM_BASE, HDA_PCI_BUS, HDA_PCI_DEVICE, HDA_PCI_FUNCTION);
 
 constexpr UINT16 PM_TIMER_PORT = HDA_BOARD_PM_TIMER_PORT;
+
+static_assert((HDA_BOARD_ECAM_BASE & 0xFFFFF) == 0, "the ECAM window starts on a 1 MiB boundary");
+static_assert(HDA_BOARD_PM_TIMER_PORT <= 0xFFFC, "the PM timer's 4 bytes lie in the I/O space");

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 #include "FirmwareFile.h"
 #include "PeImage.h"
@@ -46,18 +47,19 @@ std::pair<int, std::string> RunCommand(const std::string &Command) {
 }
 
 struct ShippedFile {
+  const char *Stem;  // of the .ffs file
   const char *Module;
   uint8_t Type;
   const char *Guid;
   std::vector<uint8_t> SectionTypes;
   const char *Image;
 };
-void PrintTo(const ShippedFile &F, std::ostream *Out) { *Out << F.Module; }
+void PrintTo(const ShippedFile &F, std::ostream *Out) { *Out << F.Stem; }
 
 class FirmwareFileTest : public ::testing::TestWithParam<ShippedFile> {
 protected:
   void SetUp() override {
-    File = Load(kRelease / (std::string(GetParam().Module) + ".ffs"));
+    File = Load(kRelease / (std::string(GetParam().Stem) + ".ffs"));
     std::string Error;
     auto Parsed = pifw::ParseSections(File, &Error);
     ASSERT_TRUE(Parsed) << Error;
@@ -95,7 +97,7 @@ TEST_P(FirmwareFileTest, SectionsCarryDepexImageNameAndVersion) {
   });
   EXPECT_EQ(Payload(*Image), Load(kRelease / F.Image)) << "the image is carried byte for byte";
   EXPECT_EQ(Payload(Sections[Sections.size() - 2]), pifw::Utf16z(F.Module));
-  Bytes Version = {0, 0};  // build number 0
+  Bytes Version = {HDA_BUILD_NUMBER & 0xFF, HDA_BUILD_NUMBER >> 8};
   const Bytes Text = pifw::Utf16z(HDA_VERSION);
   Version.insert(Version.end(), Text.begin(), Text.end());
   EXPECT_EQ(Payload(Sections.back()), Version);
@@ -104,18 +106,24 @@ TEST_P(FirmwareFileTest, SectionsCarryDepexImageNameAndVersion) {
 
 INSTANTIATE_TEST_SUITE_P(
     Release, FirmwareFileTest,
-    ::testing::Values(ShippedFile{"HdaSsidDetectDxe", pifw::kFileTypeDriver,
+    ::testing::Values(ShippedFile{"HdaSsidDetectDxe", "HdaSsidDetectDxe", pifw::kFileTypeDriver,
                                   "33C5156A-EE87-49AC-ADBA-659FC9CD1A38",
                                   {pifw::kSectionDxeDepex, pifw::kSectionPe32, pifw::kSectionUserInterface,
                                    pifw::kSectionVersion},
                                   "HdaSsidDetectDxe.efi"},
-                      ShippedFile{"HdaSsidSelectPei", pifw::kFileTypePeim,
+                      ShippedFile{"HdaSsidSelectPei", "HdaSsidSelectPei", pifw::kFileTypePeim,
                                   "CEBA3BA8-1036-4B18-A710-8B6A9255144A",
                                   {pifw::kSectionPeiDepex, pifw::kSectionRaw,
                                    HDA_PEIM_AS_TE ? pifw::kSectionTe : pifw::kSectionPe32,
                                    pifw::kSectionUserInterface, pifw::kSectionVersion},
-                                  HDA_PEIM_AS_TE ? "HdaSsidSelectPei.te" : "HdaSsidSelectPei.efi"}),
-    [](const auto &Info) { return std::string(Info.param.Module); });
+                                  HDA_PEIM_AS_TE ? "HdaSsidSelectPei.te" : "HdaSsidSelectPei.efi"},
+                      ShippedFile{"HdaSsidSelectPeiX64", "HdaSsidSelectPei", pifw::kFileTypePeim,
+                                  "CEBA3BA8-1036-4B18-A710-8B6A9255144A",
+                                  {pifw::kSectionPeiDepex, pifw::kSectionRaw,
+                                   HDA_PEIM_AS_TE ? pifw::kSectionTe : pifw::kSectionPe32,
+                                   pifw::kSectionUserInterface, pifw::kSectionVersion},
+                                  HDA_PEIM_AS_TE ? "HdaSsidSelectPeiX64.te" : "HdaSsidSelectPeiX64.efi"}),
+    [](const auto &Info) { return std::string(Info.param.Stem); });
 
 // Golden bytes: PUSH <GUID> for each, AND, END (PI volume 2 depex grammar).
 TEST(Depex, ExpressionsAreTheGoldenBytes) {
@@ -136,17 +144,20 @@ TEST(Depex, ExpressionsAreTheGoldenBytes) {
 // sits on its 32-byte section alignment from the file's data, and the file
 // asks a volume for data alignment that covers it.
 TEST(PeimFile, ImageBaseIsAlignedForExecuteInPlace) {
-  const Bytes File = Load(kRelease / "HdaSsidSelectPei.ffs");
-  std::string Error;
-  const auto Sections = pifw::ParseSections(File, &Error);
-  ASSERT_TRUE(Sections) << Error;
-  EXPECT_GE(pifw::FfsDataAlignment(File[19]), 32u);
-  for (const pifw::ParsedSection &S : *Sections) {
-    const uint8_t Type = File[S.Offset - 1];
-    if (Type == pifw::kSectionTe || Type == pifw::kSectionPe32) {
-      const auto Bias = pifw::ImageBaseBias(std::span(File).subspan(S.Offset, S.Size));
-      ASSERT_TRUE(Bias);
-      EXPECT_EQ((S.Offset - pifw::kFileHeaderSize - *Bias) % 32, 0u);
+  for (const char *Name : {"HdaSsidSelectPei.ffs", "HdaSsidSelectPeiX64.ffs"}) {
+    SCOPED_TRACE(Name);
+    const Bytes File = Load(kRelease / Name);
+    std::string Error;
+    const auto Sections = pifw::ParseSections(File, &Error);
+    ASSERT_TRUE(Sections) << Error;
+    EXPECT_GE(pifw::FfsDataAlignment(File[19]), 32u);
+    for (const pifw::ParsedSection &S : *Sections) {
+      const uint8_t Type = File[S.Offset - 1];
+      if (Type == pifw::kSectionTe || Type == pifw::kSectionPe32) {
+        const auto Bias = pifw::ImageBaseBias(std::span(File).subspan(S.Offset, S.Size));
+        ASSERT_TRUE(Bias);
+        EXPECT_EQ((S.Offset - pifw::kFileHeaderSize - *Bias) % 32, 0u);
+      }
     }
   }
 }
@@ -284,21 +295,27 @@ INSTANTIATE_TEST_SUITE_P(
                                 HDA_RELEASE_DIR "/HdaSsidSelectPeiX64.te", 3216}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
-TEST(Hdapack, RefusesAMalformedImageAndWritesNothing) {
+// Inputs hdapack cannot package end in a message and no output, never in a
+// hang: a TE image whose image base lies 2 bytes off any 4-byte boundary
+// cannot be aligned for execute in place by a pad section.
+TEST(Hdapack, RefusesWhatItCannotPackageAndWritesNothing) {
   const fs::path Dir = fs::path(HDA_TEST_SCRATCH) / "malformed";
   fs::create_directories(Dir);
   const Bytes Pe = Load(kRelease / "HdaSsidDetectDxe.efi");
-  const std::pair<const char *, Bytes> Inputs[] = {
-      {"truncated.efi", Bytes(Pe.begin(), Pe.begin() + 200)},
-      {"text.efi", Bytes{'h', 'e', 'l', 'l', 'o'}},
+  Bytes OddBias = Load(kRelease / "HdaSsidSelectPei.te");
+  OddBias.at(6) += 2;  // StrippedSize
+  const std::tuple<const char *, Bytes, const char *> Inputs[] = {
+      {"truncated.efi", Bytes(Pe.begin(), Pe.begin() + 200), "--type driver"},
+      {"text.efi", Bytes{'h', 'e', 'l', 'l', 'o'}, "--type driver"},
+      {"odd-bias.te", OddBias, "--type peim --xip-align 32"},
   };
-  for (const auto &[Name, Content] : Inputs) {
+  for (const auto &[Name, Content, Options] : Inputs) {
     std::ofstream(Dir / Name, std::ios::binary).write(reinterpret_cast<const char *>(Content.data()),
                                                        static_cast<std::streamsize>(Content.size()));
     const fs::path Out = Dir / (std::string(Name) + ".ffs");
     const auto [Status, Output] =
-        RunCommand(std::string(HDA_HDAPACK) + " ffs --type driver --guid 33C5156A-EE87-49AC-ADBA-659FC9CD1A38 --name X" +
-            " --image " + (Dir / Name).string() + " --out " + Out.string());
+        RunCommand(std::string(HDA_HDAPACK) + " ffs " + Options + " --guid 33C5156A-EE87-49AC-ADBA-659FC9CD1A38" +
+                   " --name X --image " + (Dir / Name).string() + " --out " + Out.string());
     EXPECT_NE(Status, 0) << Name;
     EXPECT_NE(Output.find("hdapack: "), std::string::npos) << Output;
     EXPECT_FALSE(fs::exists(Out)) << Name;
