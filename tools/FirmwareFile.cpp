@@ -241,6 +241,20 @@ std::optional<uint32_t> ImageBaseBias(std::span<const uint8_t> Image) {
   return std::nullopt;
 }
 
+std::optional<uint32_t> XipPadSize(size_t SectionStart, uint32_t Bias, uint32_t Align) {
+  // Offset of the image base from the file's data without a pad, modulo
+  // Align (unsigned wrap-around keeps the residue, Align being a power of 2).
+  const size_t Misalignment = (SectionStart + 4 - kFileHeaderSize - Bias) & (Align - 1);
+  if (Misalignment == 0) {
+    return 0;
+  }
+  const size_t Pad = Align - Misalignment;  // the smallest pad, modulo Align
+  if (Pad % 4 != 0) {
+    return std::nullopt;  // sections are 4-byte aligned: no size of pad lands there
+  }
+  return static_cast<uint32_t>(Pad);
+}
+
 std::optional<size_t> PlaceFile(Bytes &Volume, size_t Offset, size_t End, std::span<const uint8_t> File,
                                 bool ErasePolarity1) {
   const uint8_t Erased = ErasePolarity1 ? 0xFF : 0x00;

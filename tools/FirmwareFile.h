@@ -100,6 +100,13 @@ std::optional<Bytes> ConvertToTe(std::span<const uint8_t> Pe, std::string *Error
 // many bytes before the TE header).
 std::optional<uint32_t> ImageBaseBias(std::span<const uint8_t> Image);
 
+// Size of a RAW section (header included, a multiple of 4) that, placed at
+// file offset SectionStart right before an image's section, puts the image's
+// base (Bias bytes before the image, see ImageBaseBias) on an Align-byte
+// boundary from the file's data: 0 when the base is aligned without one,
+// nullopt when no such section exists. Align is a power of two.
+std::optional<uint32_t> XipPadSize(size_t SectionStart, uint32_t Bias, uint32_t Align);
+
 // A volume of the FFS2 file system, erase polarity 1, in 4 KiB blocks,
 // holding Files (8-byte aligned, with pad files for data alignment), each
 // with its state stored for that polarity.

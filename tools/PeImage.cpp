@@ -275,8 +275,11 @@ std::optional<std::vector<uint8_t>> Compact(std::span<const uint8_t> Bytes, std:
       MoveRva(Opt + 24);  // BaseOfData
     }
     PutLe(Out, Opt + 56, Old->SizeOfImage - RvaShift, 4);
-    MoveRva(Directories + 8 * kDirectoryBaseRelocation);
-    MoveRva(Directories + 8 * kDirectoryDebug);
+    for (const unsigned D : {kDirectoryBaseRelocation, kDirectoryDebug}) {
+      if (D < Old->Directories.size()) {
+        MoveRva(Directories + 8 * D);
+      }
+    }
   }
 
   const DataDirectory Debug = Old->Directory(kDirectoryDebug);

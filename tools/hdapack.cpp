@@ -10,9 +10,13 @@
 //   hdapack volume --out FILE.fv FILE.ffs...
 //
 // Every output is written whole or not at all; errors say what was wrong.
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FirmwareFile.h"
@@ -149,18 +153,13 @@ void MakeFfs(const Options &O) {
     }
     Contents.Attributes = static_cast<uint8_t>(Alignment->Field << 3);
     const uint32_t Bias = *pifw::ImageBaseBias(Image);
-    const size_t SectionStart = (Offset + 3) / 4 * 4;
-    // Offset of the image's base from the file's data, when a RAW section of
-    // RawSize bytes (header included) comes first; taken modulo Align.
-    auto ImageBase = [&](size_t RawSize) {
-      return (SectionStart + RawSize + 4 - pifw::kFileHeaderSize + Align - Bias % Align) % Align;
-    };
-    if (ImageBase(0) != 0) {
-      size_t RawSize = 4;
-      while (ImageBase(RawSize) != 0) {
-        RawSize += 4;
-      }
-      Add(pifw::Section(pifw::kSectionRaw, Bytes(RawSize - 4, 0)));
+    const auto Pad = pifw::XipPadSize((Offset + 3) / 4 * 4, Bias, Align);
+    if (!Pad) {
+      Fail(ImagePath + ": no pad section can put the image base (" + std::to_string(Bias) +
+           " bytes before the image) on a " + std::to_string(Align) + "-byte boundary");
+    }
+    if (*Pad != 0) {
+      Add(pifw::Section(pifw::kSectionRaw, Bytes(*Pad - 4, 0)));
     }
   }
   Add(pifw::Section(Te ? pifw::kSectionTe : pifw::kSectionPe32, Image));

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs both fuzz targets side by side for a bounded time (default 600 s each),
+# Runs the fuzz targets side by side for a bounded time (default 600 s each),
 # starting from the committed seed corpus (copied: the committed files never
 # change). Builds the "sanitize" preset first. A finding stops that fuzzer and
 # leaves its reproducer in build-sanitize/fuzz-run/<target>/.
@@ -9,9 +9,9 @@ cd "$(dirname "$0")/../.."
 seconds=${1:-600}
 ./bootstrap.sh
 cmake --preset sanitize >/dev/null
-cmake --build --preset sanitize --target fuzz_probe fuzz_select
+cmake --build --preset sanitize --target fuzz_probe fuzz_select fuzz_tools
 status=0
-for target in probe select; do
+for target in probe select tools; do
   work=build-sanitize/fuzz-run/$target
   rm -rf "$work" && mkdir -p "$work/corpus"
   cp tests/fuzz/corpus/$target/* "$work/corpus/"
@@ -19,7 +19,7 @@ for target in probe select; do
     -print_final_stats=1 -artifact_prefix="$work/" "$work/corpus" >"$work/log.txt" 2>&1 &
   eval "pid_$target=\$!"
 done
-for target in probe select; do
+for target in probe select tools; do
   eval "pid=\$pid_$target"
   if wait "$pid"; then result=clean; else result="FINDING (see build-sanitize/fuzz-run/$target/)"; status=1; fi
   log=build-sanitize/fuzz-run/$target/log.txt
