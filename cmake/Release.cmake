@@ -89,6 +89,12 @@ set(HDA_RELEASE_FILES
   HdaSsidDetectDxe.depex HdaSsidSelectPei.depex
   HdaSsidDetectDxe.ffs HdaSsidSelectPei.ffs HdaSsidSelectPeiX64.ffs
   HdaSsidDetectDxe.inf HdaSsidSelectPei.inf HdaSsid.dsc.inc HdaSsidX64Pei.dsc.inc HdaSsid.fdf.inc)
+# Files an earlier version shipped must not linger where integrators copy from.
+file(GLOB present RELATIVE ${R} ${R}/*)
+list(REMOVE_ITEM present ${HDA_RELEASE_FILES} MANIFEST)
+foreach(stale IN LISTS present)
+  file(REMOVE ${R}/${stale})
+endforeach()
 list(TRANSFORM HDA_RELEASE_FILES PREPEND ${R}/ OUTPUT_VARIABLE HDA_RELEASE_PATHS)
 list(JOIN HDA_RELEASE_FILES "," HDA_RELEASE_NAMES)
 # The manifest also names the source revision, which can change without any
