@@ -77,44 +77,10 @@ READ_LOCK_CAP      = TRUE
 READ_LOCK_STATUS   = TRUE
 """
 
-# OVMF's rules (OvmfPkg/OvmfPkgIa32X64.fdf) with a binary PEIM rule that
-# makes a TE image aligned for execute in place.
-OVMF_RULES = """
-[Rule.Common.PEIM]
-  FILE PEIM = $(NAMED_GUID) {
-     PEI_DEPEX PEI_DEPEX Optional        $(INF_OUTPUT)/$(MODULE_NAME).depex
-     PE32      PE32   Align=Auto         $(INF_OUTPUT)/$(MODULE_NAME).efi
-     UI       STRING="$(MODULE_NAME)" Optional
-     VERSION  STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
-  }
-
-[Rule.Common.PEIM.BINARY]
-  FILE PEIM = $(NAMED_GUID) {
-     PEI_DEPEX PEI_DEPEX Optional        |.depex
-     TE        TE Align = 32             |.efi
-     UI       STRING="$(MODULE_NAME)" Optional
-     VERSION  STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
-  }
-
-[Rule.Common.DXE_DRIVER]
-  FILE DRIVER = $(NAMED_GUID) {
-    DXE_DEPEX    DXE_DEPEX Optional      $(INF_OUTPUT)/$(MODULE_NAME).depex
-    PE32     PE32                    $(INF_OUTPUT)/$(MODULE_NAME).efi
-    UI       STRING="$(MODULE_NAME)" Optional
-    VERSION  STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
-  }
-
-[Rule.Common.DXE_DRIVER.BINARY]
-  FILE DRIVER = $(NAMED_GUID) {
-    DXE_DEPEX DXE_DEPEX Optional      |.depex
-    PE32      PE32                    |.efi
-    UI        STRING="$(MODULE_NAME)" Optional
-    VERSION   STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
-  }
-"""
-
-# MinPlatform-style rules: the PEIM stays PE32, aligned by Align = Auto.
-MINPLATFORM_RULES = """
+# A platform's own rules for binary modules, in the form EDK2 platforms write
+# them; GenFds needs the plain rule of each module type even for binaries.
+def platform_rules(peim_image_line):
+    return """
 [Rule.Common.PEIM]
   FILE PEIM = $(NAMED_GUID) {
      PEI_DEPEX PEI_DEPEX Optional        $(INF_OUTPUT)/$(MODULE_NAME).depex
@@ -126,7 +92,7 @@ MINPLATFORM_RULES = """
 [Rule.Common.PEIM.BINARY]
   FILE PEIM = $(NAMED_GUID) {
      PEI_DEPEX PEI_DEPEX Optional        |.depex
-     PE32      PE32   Align = Auto       |.efi
+     %s
      UI        STRING="$(MODULE_NAME)" Optional
      VERSION   STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
   }
@@ -146,7 +112,14 @@ MINPLATFORM_RULES = """
     UI        STRING="$(MODULE_NAME)" Optional
     VERSION   STRING="$(INF_VERSION)" Optional BUILD_NUM=$(BUILD_NUMBER)
   }
-"""
+""" % peim_image_line
+
+
+# OVMF's rules (OvmfPkg/OvmfPkgIa32X64.fdf) with a binary PEIM rule that
+# makes a TE image aligned for execute in place; MinPlatform's keep the
+# PEIM PE32, aligned by Align = Auto.
+OVMF_RULES = platform_rules("TE        TE Align = 32             |.efi")
+MINPLATFORM_RULES = platform_rules("PE32      PE32   Align = Auto       |.efi")
 
 # Nothing of the platform's own: the shipped rules only.
 SNIPPET_RULES = "\n!include HdaSsid/HdaSsid.fdf.inc\n"
