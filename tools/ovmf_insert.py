@@ -192,9 +192,9 @@ def image_machine(data, file_offset, size):
         return None
     for at, section_size, kind, header in found:
         image = at + header
-        if kind == SECTION_TE and data[image:image + 2] == b"VZ":
+        if kind == SECTION_TE and data[image:image + 2] == b"VZ" and image + 4 <= at + section_size:
             return struct.unpack_from("<H", data, image + 2)[0]
-        if kind == SECTION_PE32 and data[image:image + 2] == b"MZ":
+        if kind == SECTION_PE32 and data[image:image + 2] == b"MZ" and image + 0x40 <= at + section_size:
             pe = image + struct.unpack_from("<I", data, image + 0x3C)[0]
             if pe + 6 <= at + section_size and data[pe:pe + 4] == b"PE\0\0":
                 return struct.unpack_from("<H", data, pe + 4)[0]
