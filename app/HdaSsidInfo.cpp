@@ -17,14 +17,15 @@
 namespace {
 
 VOID ShowConfiguration(CONSOLE_LINE &Line) {
-  Line.Text("HD Audio controller 00:1F.3, configuration space at ").Hex(HDA_PCI_CONFIG_BASE, 8).Print();
-  const UINT32 VendorDevice = MmioRead32(HDA_PCI_CONFIG_BASE + PCI_VENDOR_DEVICE_OFFSET);
-  const UINT8 Command = MmioRead8(HDA_PCI_CONFIG_BASE + PCI_COMMAND_OFFSET);
-  const UINT32 Bar0 = MmioRead32(HDA_PCI_CONFIG_BASE + PCI_BAR0_OFFSET);
+  const UINT32 Config = HdaPciConfigBase();
+  Line.Text("HD Audio controller 00:1F.3, configuration space at ").Hex(Config, 8).Print();
+  const UINT32 VendorDevice = MmioRead32(Config + PCI_VENDOR_DEVICE_OFFSET);
+  const UINT8 Command = MmioRead8(Config + PCI_COMMAND_OFFSET);
+  const UINT32 Bar0 = MmioRead32(Config + PCI_BAR0_OFFSET);
   Line.Text("  vendor ").Hex(VendorDevice & 0xFFFF, 4).Text(" device ").Hex(VendorDevice >> 16, 4);
   Line.Text("  command ").Hex(Command, 2).Text("  BAR0 ").Hex(Bar0, 8);
   if ((Bar0 & PCI_BAR_MEMORY_TYPE_MASK) == PCI_BAR_MEMORY_TYPE_64) {
-    Line.Text(" upper ").Hex(MmioRead32(HDA_PCI_CONFIG_BASE + PCI_BAR0_UPPER_OFFSET), 8);
+    Line.Text(" upper ").Hex(MmioRead32(Config + PCI_BAR0_UPPER_OFFSET), 8);
   }
   Line.Print();
 }

@@ -28,11 +28,10 @@ else()
   message(FATAL_ERROR "HDA_FIRMWARE_ARCH must be X64 or IA32 (set by cmake/toolchain-uefi-*.cmake)")
 endif()
 
-# The board the shipped images are built for (the host build passes its
-# HDA_BOARD_* cache variables), and the emulated board of the OVMF tests.
+# The board settings the shipped images carry by default (the host build
+# passes its HDA_BOARD_* cache variables); a platform patches them.
 set(HDA_BOARD_DEFINES HDA_BOARD_ECAM_BASE=${HDA_BOARD_ECAM_BASE}u
   HDA_BOARD_PM_TIMER_PORT=${HDA_BOARD_PM_TIMER_PORT}u)
-set(HDA_Q35_DEFINES HDA_BOARD_ECAM_BASE=${HDA_Q35_ECAM_BASE}u HDA_BOARD_PM_TIMER_PORT=${HDA_Q35_PM_TIMER_PORT}u)
 
 function(hda_firmware_target NAME DEFINES)
   target_include_directories(${NAME} PRIVATE

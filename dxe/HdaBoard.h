@@ -1,7 +1,9 @@
-// Fixed platform settings of the board the driver is built for. The build
-// passes the board's two values (CMake cache variables HDA_BOARD_ECAM_BASE
-// and HDA_BOARD_PM_TIMER_PORT, the target board's by default); everything
-// else follows from them.
+// The board's two platform settings, carried as data in the image so that a
+// platform sets them at integration without rebuilding: EDK2's build patches
+// them as PatchableInModule PCDs of the binary module (the INF's [PatchPcd]
+// gives each field's file offset), and `hdapack retarget` writes them for
+// other tools. The build's HDA_BOARD_* values (the target board's by default)
+// are what the shipped images carry.
 #pragma once
 
 #include "UefiBase.h"
@@ -13,17 +15,48 @@
 #define HDA_BOARD_PM_TIMER_PORT 0x1808u
 #endif
 
-constexpr UINT32 PciEcamAddress(UINT32 EcamBase, UINT32 Bus, UINT32 Device, UINT32 Function) {
-  return EcamBase + (Bus << 20 | Device << 15 | Function << 12);
+// Tools find the block by its signature; the fields keep their offsets.
+struct HDA_BOARD_SETTINGS {
+  UINT8 Signature[8];
+  UINT64 PciExpressBaseAddress;  // gEfiMdePkgTokenSpaceGuid.PcdPciExpressBaseAddress
+  UINT16 PmTimerPort;            // gHdaSsidPkgTokenSpaceGuid.PcdAcpiPmTimerPort (PM1_TMR)
+  UINT16 Reserved[3];
+};
+inline constexpr char HDA_BOARD_SETTINGS_SIGNATURE[] = "HDABOARD";
+constexpr UINTN HDA_BOARD_ECAM_FIELD_OFFSET = 8;
+constexpr UINTN HDA_BOARD_PM_TIMER_FIELD_OFFSET = 16;
+static_assert(sizeof(HDA_BOARD_SETTINGS) == 24);
+static_assert(offsetof(HDA_BOARD_SETTINGS, PciExpressBaseAddress) == HDA_BOARD_ECAM_FIELD_OFFSET);
+static_assert(offsetof(HDA_BOARD_SETTINGS, PmTimerPort) == HDA_BOARD_PM_TIMER_FIELD_OFFSET);
+
+// Volatile, as EDK2 declares a PatchableInModule PCD: every use reads the
+// image's bytes, so the compiler never folds a value into the code. Only the
+// bring-up application writes it, with what it found in the ACPI tables.
+extern "C" volatile HDA_BOARD_SETTINGS gHdaBoardSettings;
+
+constexpr UINT32 PciEcamOffset(UINT32 Bus, UINT32 Device, UINT32 Function) {
+  return Bus << 20 | Device << 15 | Function << 12;
 }
 
 constexpr UINT32 HDA_PCI_BUS = 0x00;
 constexpr UINT32 HDA_PCI_DEVICE = 0x1F;
 constexpr UINT32 HDA_PCI_FUNCTION = 0x3;
-constexpr UINT32 HDA_PCI_CONFIG_BASE =
-    PciEcamAddress(HDA_BOARD_ECAM_BASE, HDA_PCI_BUS, HDA_PCI_DEVICE, HDA_PCI_FUNCTION);
+constexpr UINT32 HDA_PCI_CONFIG_OFFSET = PciEcamOffset(HDA_PCI_BUS, HDA_PCI_DEVICE, HDA_PCI_FUNCTION);
 
-constexpr UINT16 PM_TIMER_PORT = HDA_BOARD_PM_TIMER_PORT;
+// Settings the code can use: an ECAM window on a 1 MiB boundary below 4 GiB
+// (so 00:1F.3's 4 KiB lie below it too, as 32-bit addresses require), and a
+// PM-timer port whose 4 bytes lie in the I/O space.
+constexpr BOOLEAN HdaBoardSettingsUsable(UINT64 PciExpressBaseAddress, UINT16 PmTimerPort) {
+  return ((static_cast<UINT32>(PciExpressBaseAddress) & 0xFFFFF) | static_cast<UINT32>(PciExpressBaseAddress >> 32)) ==
+             0 &&
+         PmTimerPort <= 0xFFFC;
+}
+static_assert(HdaBoardSettingsUsable(HDA_BOARD_ECAM_BASE, HDA_BOARD_PM_TIMER_PORT),
+              "HDA_BOARD_ECAM_BASE must be 1 MiB aligned below 4 GiB, HDA_BOARD_PM_TIMER_PORT at most 0xFFFC");
+static_assert(0xFFF00000u + HDA_PCI_CONFIG_OFFSET + 0xFFF <= 0xFFFFFFFFu);
 
-static_assert((HDA_BOARD_ECAM_BASE & 0xFFFFF) == 0, "the ECAM window starts on a 1 MiB boundary");
-static_assert(HDA_BOARD_PM_TIMER_PORT <= 0xFFFC, "the PM timer's 4 bytes lie in the I/O space");
+// 00:1F.3's configuration space under the board's ECAM window.
+inline UINT32 HdaPciConfigBase() {
+  return static_cast<UINT32>(gHdaBoardSettings.PciExpressBaseAddress) + HDA_PCI_CONFIG_OFFSET;
+}
+inline UINT16 HdaPmTimerPort() { return gHdaBoardSettings.PmTimerPort; }

@@ -5,34 +5,42 @@
 #include "HdaTransport.h"
 #include "HwAccess.h"
 
-constexpr UINTN HDA_PCI_COMMAND = HDA_PCI_CONFIG_BASE + PCI_COMMAND_OFFSET;
-constexpr UINTN HDA_PCI_BAR0 = HDA_PCI_CONFIG_BASE + PCI_BAR0_OFFSET;
+constinit volatile HDA_BOARD_SETTINGS gHdaBoardSettings = {
+    {'H', 'D', 'A', 'B', 'O', 'A', 'R', 'D'}, HDA_BOARD_ECAM_BASE, HDA_BOARD_PM_TIMER_PORT, {0, 0, 0}};
 
-// Without these checks an absent device (all ones) or an unassigned BAR would
-// send the probe's writes to address 0 or to the top of the boot flash, and a
-// BAR in the last bytes below 4 GiB would wrap the 32-bit register addresses
-// round to low memory.
+// Without these checks settings patched to values the code cannot use would
+// address memory outside any configuration space, an absent device (all
+// ones) or an unassigned BAR would send the probe's writes to address 0 or to
+// the top of the boot flash, and a BAR in the last bytes below 4 GiB would
+// wrap the 32-bit register addresses round to low memory.
 BOOLEAN HdaControllerIsUsable() {
-  const UINT32 VendorDevice = MmioRead32(HDA_PCI_CONFIG_BASE + PCI_VENDOR_DEVICE_OFFSET);
+  const UINT64 EcamBase = gHdaBoardSettings.PciExpressBaseAddress;
+  if (!HdaBoardSettingsUsable(EcamBase, gHdaBoardSettings.PmTimerPort)) {
+    return false;
+  }
+  const UINT32 Config = static_cast<UINT32>(EcamBase) + HDA_PCI_CONFIG_OFFSET;
+  const UINT32 VendorDevice = MmioRead32(Config + PCI_VENDOR_DEVICE_OFFSET);
   if ((VendorDevice & 0xFFFF) == PCI_VENDOR_ID_NONE) {
     return false;
   }
-  const UINT32 Bar0 = MmioRead32(HDA_PCI_BAR0);
+  const UINT32 Bar0 = MmioRead32(Config + PCI_BAR0_OFFSET);
   const UINT32 Address = Bar0 & PCI_BAR_MEMORY_ADDRESS_MASK;
   if (Address == 0 || Address > 0xFFFFFFFFu - HDA_REG_LAST_USED) {
     return false;
   }
   if ((Bar0 & PCI_BAR_MEMORY_TYPE_MASK) == PCI_BAR_MEMORY_TYPE_64 &&
-      MmioRead32(HDA_PCI_CONFIG_BASE + PCI_BAR0_UPPER_OFFSET) != 0) {
+      MmioRead32(Config + PCI_BAR0_UPPER_OFFSET) != 0) {
     return false;
   }
   return true;
 }
 
 VOID HdaControllerOpen(HDA_CONTROLLER_SESSION *Session) {
-  Session->SavedCommand = MmioRead8(HDA_PCI_COMMAND);
-  MmioWrite8(HDA_PCI_COMMAND, PCI_COMMAND_IO_MEMORY_BUS_MASTER);
-  Session->Base = MmioRead32(HDA_PCI_BAR0) & PCI_BAR_MEMORY_ADDRESS_MASK;
+  const UINT32 Config = HdaPciConfigBase();
+  Session->Config = Config;
+  Session->SavedCommand = MmioRead8(Config + PCI_COMMAND_OFFSET);
+  MmioWrite8(Config + PCI_COMMAND_OFFSET, PCI_COMMAND_IO_MEMORY_BUS_MASTER);
+  Session->Base = MmioRead32(Config + PCI_BAR0_OFFSET) & PCI_BAR_MEMORY_ADDRESS_MASK;
   Session->SavedGctl = MmioRead32(Session->Base + HDA_REG_GCTL);
   MmioWrite32(Session->Base + HDA_REG_GCTL, Session->SavedGctl | HDA_GCTL_CRST);
   // Sampled once, straight away: codecs that have not announced themselves
@@ -42,7 +50,7 @@ VOID HdaControllerOpen(HDA_CONTROLLER_SESSION *Session) {
 
 VOID HdaControllerClose(const HDA_CONTROLLER_SESSION *Session) {
   MmioWrite8(Session->Base + HDA_REG_GCTL, static_cast<UINT8>(Session->SavedGctl));
-  MmioWrite8(HDA_PCI_COMMAND, Session->SavedCommand);
+  MmioWrite8(Session->Config + PCI_COMMAND_OFFSET, Session->SavedCommand);
 }
 
 // The codec answers vendor-high (HD Audio 1.0a, 7.3.4.12); the record keeps

@@ -5,13 +5,15 @@
 #include "HdaSsidRecord.h"
 #include "UefiBase.h"
 
-// True when 00:1F.3 answers and BAR0 can be used: vendor ID not 0xFFFF, BAR0
-// neither 0 nor all ones, the registers the probe uses below 4 GiB (a 64-bit
+// True when the board settings can be used (else nothing is accessed), 00:1F.3
+// answers and BAR0 can be used: vendor ID not 0xFFFF, BAR0 neither 0 nor all
+// ones, the registers the probe uses below 4 GiB (a 64-bit
 // BAR's upper dword 0, no 32-bit wrap past the top).
 BOOLEAN HdaControllerIsUsable();
 
 // What HdaControllerOpen changed and HdaControllerClose puts back.
 struct HDA_CONTROLLER_SESSION {
+  UINT32 Config;  // 00:1F.3's configuration space
   UINT8 SavedCommand;
   UINT32 Base;
   UINT32 SavedGctl;

@@ -9,11 +9,12 @@
 // PM_TIMER_STALL_READS reads, or seen stepping backwards, which a running
 // timer read at least once per 2^23 ticks never does.
 static VOID PmTimerWait(UINT32 Wait) {
-  UINT32 Previous = IoRead32(PM_TIMER_PORT) & PM_TIMER_COUNTER_MASK;
+  const UINT16 Port = HdaPmTimerPort();
+  UINT32 Previous = IoRead32(Port) & PM_TIMER_COUNTER_MASK;
   const UINT32 Target = Previous + Wait;
   UINT32 UnchangedReads = 0;
   for (;;) {
-    const UINT32 Now = IoRead32(PM_TIMER_PORT);
+    const UINT32 Now = IoRead32(Port);
     if (((Target - Now) & PM_TIMER_SIGN_BIT) != 0) {
       return;
     }

@@ -6,7 +6,8 @@
 #include "HdaSsidIds.h"
 #include "UefiBase.h"
 
-inline constexpr CHAR16 HDA_SSID_VARIABLE_NAME[] = u"" HDA_SSID_VARIABLE_NAME_TEXT;
+// An explicit alignment keeps clang from padding the array to 16 bytes.
+alignas(CHAR16) inline constexpr CHAR16 HDA_SSID_VARIABLE_NAME[] = u"" HDA_SSID_VARIABLE_NAME_TEXT;
 inline constexpr EFI_GUID HDA_SSID_VARIABLE_GUID = EfiGuid(HDA_SSID_VARIABLE_GUID_TEXT);
 
 constexpr UINT32 HDA_SSID_VARIABLE_ATTRIBUTES = EFI_VARIABLE_NON_VOLATILE |

@@ -16,7 +16,7 @@ using namespace bench;
 
 namespace {
 
-constexpr uint32_t kCfg = HDA_PCI_CONFIG_BASE;
+constexpr uint32_t kCfg = HDA_BOARD_ECAM_BASE + HDA_PCI_CONFIG_OFFSET;
 constexpr uint32_t kBase = 0xFE000000;
 constexpr uint32_t kVendorVerb = HDA_VERB_GET_VENDOR_ID;
 constexpr uint32_t kSsidVerb = HDA_VERB_GET_SUBSYSTEM_ID;
@@ -234,13 +234,26 @@ struct GuardCase {
   uint32_t Bar0Upper;
   bool Usable;
   size_t ConfigReads;  // before the verdict
+  // The board settings patched into the image; the machine is built alike.
+  uint64_t EcamBase = HDA_BOARD_ECAM_BASE;
+  uint16_t PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
 };
 void PrintTo(const GuardCase &C, std::ostream *Out) { *Out << C.Name; }
 
-class GuardTest : public ProbeTest, public ::testing::WithParamInterface<GuardCase> {};
+class GuardTest : public ProbeTest, public ::testing::WithParamInterface<GuardCase> {
+protected:
+  void TearDown() override {
+    gHdaBoardSettings.PciExpressBaseAddress = HDA_BOARD_ECAM_BASE;
+    gHdaBoardSettings.PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
+  }
+};
 
 TEST_P(GuardTest, TouchesNothingWithoutAUsableController) {
   const GuardCase &C = GetParam();
+  gHdaBoardSettings.PciExpressBaseAddress = C.EcamBase;
+  gHdaBoardSettings.PmTimerPort = C.PmTimerPort;
+  Hw.EcamBase = C.EcamBase;
+  Hw.PmTimerPort = C.PmTimerPort;
   Hw.Config.Present(C.VendorDevice, 0x00, C.Bar0, C.Bar0Upper);
   Hw.Controller.SetStatests(0x1);
   Codec(0, kCodecA195);
@@ -269,7 +282,13 @@ INSTANTIATE_TEST_SUITE_P(
                       GuardCase{"RegistersWouldWrapPast4G", 0x293E8086, 0xFFFFFFA0, 0, false, 2},
                       GuardCase{"RegistersEndJustBelow4G", 0x293E8086, 0xFFFFFF90, 0, true, 0},
                       GuardCase{"Bar32UpperNotRead", 0x293E8086, kBase, 0xFFFFFFFF, true, 0},
-                      GuardCase{"Bar64Below4G", 0x293E8086, kBase | 0xC, 0, true, 0}),
+                      GuardCase{"Bar64Below4G", 0x293E8086, kBase | 0xC, 0, true, 0},
+                      GuardCase{"EcamOffA1MiBBoundary", 0x293E8086, kBase, 0, false, 0, 0xE0080000},
+                      GuardCase{"EcamAbove4G", 0x293E8086, kBase, 0, false, 0, 0x100000000},
+                      GuardCase{"PmTimerPortPastTheIoSpace", 0x293E8086, kBase, 0, false, 0,
+                                HDA_BOARD_ECAM_BASE, 0xFFFD},
+                      GuardCase{"SiblingBoardSettings", 0x293E8086, kBase, 0, true, 0, 0xB0000000, 0x608},
+                      GuardCase{"HighestUsableSettings", 0x293E8086, kBase, 0, true, 0, 0xFFF00000, 0xFFFC}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
 // The probe's time budget, as the README's table states it. The running

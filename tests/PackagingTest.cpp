@@ -285,7 +285,7 @@ TEST_P(ShippedImageTest, CarriesTheSameCodeAndDataAfterRelocation) {
 
 INSTANTIATE_TEST_SUITE_P(
     Release, ShippedImageTest,
-    ::testing::Values(ImagePair{"DriverFromLinker", HDA_LINKED_DXE_IMAGE, HDA_RELEASE_DIR "/HdaSsidDetectDxe.efi", 1152},
+    ::testing::Values(ImagePair{"DriverFromLinker", HDA_LINKED_DXE_IMAGE, HDA_RELEASE_DIR "/HdaSsidDetectDxe.efi", 1216},
                       ImagePair{"PeimFromLinker", HDA_LINKED_PEI_IMAGE, HDA_RELEASE_DIR "/HdaSsidSelectPei.efi", 3488},
                       ImagePair{"PeimTeFromPe32", HDA_RELEASE_DIR "/HdaSsidSelectPei.efi",
                                 HDA_RELEASE_DIR "/HdaSsidSelectPei.te", 3216},

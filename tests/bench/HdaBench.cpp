@@ -147,8 +147,9 @@ std::optional<uint32_t> Bench::ControllerBase() const {
 
 Region Bench::Locate(uint64_t Address, unsigned Width, uint32_t *Offset) const {
   const uint64_t End = Address + Width / 8;
-  if (Address >= HDA_PCI_CONFIG_BASE && End <= uint64_t{HDA_PCI_CONFIG_BASE} + 4096) {
-    *Offset = static_cast<uint32_t>(Address - HDA_PCI_CONFIG_BASE);
+  const uint64_t Config = EcamBase + HDA_PCI_CONFIG_OFFSET;
+  if (Address >= Config && End <= Config + 4096) {
+    *Offset = static_cast<uint32_t>(Address - Config);
     return Region::Config;
   }
   if (const auto Base = ControllerBase();
@@ -184,7 +185,7 @@ void Bench::MmioWrite(uint64_t Address, unsigned Width, uint32_t Value) {
 }
 
 uint32_t Bench::IoRead32(uint16_t Port) {
-  const bool IsTimer = Port == PM_TIMER_PORT;
+  const bool IsTimer = Port == PmTimerPort;
   const uint32_t Value = IsTimer ? Timer.Read() : 0xFFFFFFFF;
   if (LogTimer || !IsTimer) {
     Log.push_back({AccessKind::IoRead, 32, Port, Value, IsTimer ? Region::PmTimer : Region::Unmapped});

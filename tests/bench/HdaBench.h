@@ -1,10 +1,12 @@
 // The test bench: models of the hardware the DXE probe touches, behind the
 // same HwAccess calls the firmware images inline. Every access is recorded in
 // order (kind, width, address, value) and dispatched to
-//   - the PCI configuration space of 00:1F.3 at HDA_PCI_CONFIG_BASE,
+//   - the PCI configuration space of 00:1F.3 in the ECAM window at EcamBase,
 //   - the HD Audio controller at BAR0 (decoded only while memory space is
 //     enabled and the BAR lies below 4 GiB), with codecs on SDI 0-2,
-//   - the ACPI PM timer at PM_TIMER_PORT.
+//   - the ACPI PM timer at PmTimerPort.
+// The machine's ECAM base and PM-timer port are its own: the driver reaches
+// them only when its board settings name them.
 // Anything else is "unmapped": reads float to all ones, writes are lost.
 #pragma once
 
@@ -15,6 +17,8 @@
 #include <optional>
 #include <ostream>
 #include <vector>
+
+#include "HdaBoard.h"
 
 namespace bench {
 
@@ -114,6 +118,8 @@ public:
 
   static Bench &Current();
 
+  uint64_t EcamBase = HDA_BOARD_ECAM_BASE;
+  uint16_t PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
   PciConfigModel Config;
   HdaControllerModel Controller;
   PmTimerModel Timer;

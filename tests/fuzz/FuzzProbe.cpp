@@ -125,10 +125,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   } else {
     const uint32_t Base = Bar0 & 0xFFFFFFF0;
     Check(Writes.size() >= 4, "enable, CRST, and two restores");
-    Check(Writes[0] == Write8(HDA_PCI_CONFIG_BASE + 4, 0x07), "command enabled first");
+    Check(Writes[0] == Write8(HdaPciConfigBase() + 4, 0x07), "command enabled first");
     Check(Writes[1] == Write32(Base + HDA_REG_GCTL, Gctl | 1), "CRST set second");
     Check(Writes[Writes.size() - 2] == Write8(Base + HDA_REG_GCTL, Gctl & 0xFF), "GCTL low byte restored");
-    Check(Writes.back() == Write8(HDA_PCI_CONFIG_BASE + 4, Command), "command restored last");
+    Check(Writes.back() == Write8(HdaPciConfigBase() + 4, Command), "command restored last");
     Check(Hw.Config.Command() == Command, "command byte as found");
     Check((Hw.Controller.Gctl() & 0xFF) == (Gctl & 0xFF), "GCTL low byte as found");
   }
