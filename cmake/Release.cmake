@@ -23,6 +23,29 @@ foreach(line IN LISTS ids)
   set(${name} ${value})
 endforeach()
 
+# A GUID as a C initializer, for the EDK2 package's DEC and headers.
+function(hda_guid_initializer name)
+  string(REPLACE "-" "" hex "${${name}}")
+  string(LENGTH "${${name}}" length)
+  string(LENGTH "${hex}" hex_length)
+  if(NOT length EQUAL 36 OR NOT hex_length EQUAL 32 OR NOT hex MATCHES "^[0-9A-Fa-f]+$")
+    message(FATAL_ERROR "${name} is not a GUID: ${${name}}")
+  endif()
+  string(SUBSTRING "${hex}" 0 8 data1)
+  string(SUBSTRING "${hex}" 8 4 data2)
+  string(SUBSTRING "${hex}" 12 4 data3)
+  set(bytes "")
+  foreach(at RANGE 16 30 2)
+    string(SUBSTRING "${hex}" ${at} 2 byte)
+    list(APPEND bytes "0x${byte}")
+  endforeach()
+  list(JOIN bytes ", " bytes)
+  set(${name}_C "{ 0x${data1}, 0x${data2}, 0x${data3}, { ${bytes} }}" PARENT_SCOPE)
+endfunction()
+foreach(guid IN ITEMS HDA_SSID_VARIABLE_GUID PLATFORM_SSID_POLICY_PPI_GUID HDA_SSID_PKG_TOKEN_SPACE_GUID)
+  hda_guid_initializer(${guid})
+endforeach()
+
 set(R ${HDA_RELEASE_DIR})
 set(PACK $<TARGET_FILE:hdapack>)
 file(MAKE_DIRECTORY ${R})
@@ -75,9 +98,24 @@ foreach(peim IN ITEMS HdaSsidSelectPei HdaSsidSelectPeiX64)
     DEPENDS ${image} ${R}/HdaSsidSelectPei.depex hdapack)
 endforeach()
 
-# EDK2: binary INFs, and the DSC and FDF snippets a platform includes.
+# EDK2: the release folder is the package HdaSsidPkg: its DEC and headers,
+# the binary INFs, and the DSC and FDF snippets a platform includes. The
+# driver's INF carries its board settings' file offsets, read from the image.
 set(HDA_EDK2_DIR ${PROJECT_SOURCE_DIR}/edk2)
-configure_file(${HDA_EDK2_DIR}/HdaSsidDetectDxe.inf.in ${R}/HdaSsidDetectDxe.inf @ONLY)
+set(HDA_EDK2_HEADERS Include/Guid/HdaSsidVariable.h Include/Guid/HdaSsidPkgTokenSpace.h
+  Include/Ppi/PlatformSsidPolicy.h)
+set(HDA_DEFAULT_PM_TIMER_PORT ${HDA_BOARD_PM_TIMER_PORT})
+configure_file(${HDA_EDK2_DIR}/HdaSsidPkg.dec.in ${R}/HdaSsidPkg.dec @ONLY)
+foreach(header IN LISTS HDA_EDK2_HEADERS)
+  configure_file(${HDA_EDK2_DIR}/${header}.in ${R}/${header} @ONLY)
+endforeach()
+add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.inf
+  COMMAND ${CMAKE_COMMAND} -DHDAPACK=${PACK} -DIMAGE=${R}/HdaSsidDetectDxe.efi
+    -DTEMPLATE=${HDA_EDK2_DIR}/HdaSsidDetectDxe.inf.in -DOUT=${R}/HdaSsidDetectDxe.inf
+    -DHDA_DXE_FILE_GUID=${HDA_DXE_FILE_GUID} -DHDA_VERSION_STRING=${HDA_VERSION_STRING}
+    -P ${CMAKE_CURRENT_LIST_DIR}/WriteDriverInf.cmake
+  DEPENDS ${R}/HdaSsidDetectDxe.efi ${HDA_EDK2_DIR}/HdaSsidDetectDxe.inf.in
+    ${CMAKE_CURRENT_LIST_DIR}/WriteDriverInf.cmake hdapack)
 configure_file(${HDA_EDK2_DIR}/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei.inf @ONLY)
 configure_file(${HDA_EDK2_DIR}/HdaSsid.dsc.inc ${R}/HdaSsid.dsc.inc COPYONLY)
 configure_file(${HDA_EDK2_DIR}/HdaSsidX64Pei.dsc.inc ${R}/HdaSsidX64Pei.dsc.inc COPYONLY)
@@ -88,9 +126,10 @@ set(HDA_RELEASE_FILES
   HdaSsidSelectPeiX64.efi HdaSsidSelectPeiX64.te
   HdaSsidDetectDxe.depex HdaSsidSelectPei.depex
   HdaSsidDetectDxe.ffs HdaSsidSelectPei.ffs HdaSsidSelectPeiX64.ffs
-  HdaSsidDetectDxe.inf HdaSsidSelectPei.inf HdaSsid.dsc.inc HdaSsidX64Pei.dsc.inc HdaSsid.fdf.inc)
+  HdaSsidDetectDxe.inf HdaSsidSelectPei.inf HdaSsid.dsc.inc HdaSsidX64Pei.dsc.inc HdaSsid.fdf.inc
+  HdaSsidPkg.dec ${HDA_EDK2_HEADERS})
 # Files an earlier version shipped must not linger where integrators copy from.
-file(GLOB present RELATIVE ${R} ${R}/*)
+file(GLOB_RECURSE present RELATIVE ${R} ${R}/*)
 list(REMOVE_ITEM present ${HDA_RELEASE_FILES} MANIFEST)
 foreach(stale IN LISTS present)
   file(REMOVE ${R}/${stale})

@@ -8,6 +8,10 @@
 //                  --image IMAGE.efi|IMAGE.te [--depex FILE.depex] --name NAME
 //                  [--version TEXT] [--build N] [--xip-align BYTES]
 //   hdapack volume --out FILE.fv FILE.ffs...
+//   hdapack board  --in IMAGE.efi                     (the board settings the image
+//                                                     carries, and their file offsets)
+//   hdapack retarget --in IMAGE.efi|FILE.ffs --out ... --ecam-base ADDRESS
+//                  --pm-timer-port PORT                (a copy for another board)
 //
 // Every output is written whole or not at all; errors say what was wrong.
 #include <cstdint>
@@ -19,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "BoardSettings.h"
 #include "FirmwareFile.h"
 #include "PeImage.h"
 
@@ -186,11 +191,47 @@ void MakeVolume(const Options &O) {
   Write(Require(O, "out"), pifw::BuildVolume(Files));
 }
 
+void ShowBoard(const Options &O) {
+  const std::string In = Require(O, "in");
+  std::string Error;
+  const auto Block = board::Find(Read(In), &Error);
+  if (!Block) {
+    Fail(In + ": " + Error);
+  }
+  std::printf("ecam-base 0x%llX at 0x%zX\npm-timer-port 0x%X at 0x%zX\n",
+              static_cast<unsigned long long>(Block->Values.EcamBase), Block->EcamOffset,
+              Block->Values.PmTimerPort, Block->PmTimerPortOffset);
+}
+
+uint64_t NumberOption(const Options &O, const std::string &Name) {
+  const std::string Text = Require(O, Name);
+  size_t End = 0;
+  const unsigned long long Value = std::stoull(Text, &End, 0);
+  if (End != Text.size()) {
+    Fail("--" + Name + " is not a number: " + Text);
+  }
+  return Value;
+}
+
+void Retarget(const Options &O) {
+  const std::string In = Require(O, "in");
+  const uint64_t Ecam = NumberOption(O, "ecam-base"), Port = NumberOption(O, "pm-timer-port");
+  if (const std::string Why = board::Unusable(Ecam, Port); !Why.empty()) {
+    Fail(Why);
+  }
+  Bytes File = Read(In);
+  std::string Error;
+  if (!board::Retarget(File, {Ecam, static_cast<uint16_t>(Port)}, &Error)) {
+    Fail(In + ": " + Error);
+  }
+  Write(Require(O, "out"), File);
+}
+
 }  // namespace
 
 int main(int Argc, char **Argv) {
   if (Argc < 2) {
-    Fail("usage: hdapack compact|te|depex|ffs|volume [options] (see the top of tools/hdapack.cpp)");
+    Fail("usage: hdapack compact|te|depex|ffs|volume|board|retarget [options] (see the top of tools/hdapack.cpp)");
   }
   Options O;
   for (int I = 2; I < Argc; ++I) {
@@ -216,6 +257,10 @@ int main(int Argc, char **Argv) {
       MakeFfs(O);
     } else if (Command == "volume") {
       MakeVolume(O);
+    } else if (Command == "board") {
+      ShowBoard(O);
+    } else if (Command == "retarget") {
+      Retarget(O);
     } else {
       Fail("unknown command " + Command);
     }

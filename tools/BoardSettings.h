@@ -1,0 +1,42 @@
+// The board-settings block of a shipped driver or bring-up application: the
+// ECAM base and the PM-timer port the image carries as data (its layout is
+// dxe/HdaBoard.h's HDA_BOARD_SETTINGS), found by its signature in a PE32+
+// image, or in the PE32 section of a firmware file, and rewritten there as
+// EDK2's build patches a binary module's PatchableInModule PCDs: the field's
+// bytes and nothing else.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace board {
+
+struct Settings {
+  uint64_t EcamBase;
+  uint16_t PmTimerPort;
+};
+
+struct Located {
+  Settings Values;
+  size_t EcamOffset;         // file offsets of the two fields, in the image
+  size_t PmTimerPortOffset;  // (for a firmware file: in its PE32 section's image)
+};
+
+// Why the driver would refuse these settings, or empty when it can use them:
+// an ECAM base on a 1 MiB boundary below 4 GiB, a port whose 4 bytes lie in
+// the I/O space.
+std::string Unusable(uint64_t EcamBase, uint64_t PmTimerPort);
+
+// The block in a PE/COFF image: exactly one signature, inside one section's
+// raw data.
+std::optional<Located> Find(std::span<const uint8_t> Image, std::string *Error);
+
+// Rewrites the settings of a PE/COFF image or of the PE32 image in a
+// firmware file, in place; a firmware file that carries a data checksum gets
+// it recomputed. Refuses settings the driver could not use.
+bool Retarget(std::vector<uint8_t> &File, const Settings &New, std::string *Error);
+
+}  // namespace board
