@@ -104,7 +104,6 @@ endforeach()
 set(HDA_EDK2_DIR ${PROJECT_SOURCE_DIR}/edk2)
 set(HDA_EDK2_HEADERS Include/Guid/HdaSsidVariable.h Include/Guid/HdaSsidPkgTokenSpace.h
   Include/Ppi/PlatformSsidPolicy.h)
-set(HDA_DEFAULT_PM_TIMER_PORT ${HDA_BOARD_PM_TIMER_PORT})
 configure_file(${HDA_EDK2_DIR}/HdaSsidPkg.dec.in ${R}/HdaSsidPkg.dec @ONLY)
 foreach(header IN LISTS HDA_EDK2_HEADERS)
   configure_file(${HDA_EDK2_DIR}/${header}.in ${R}/${header} @ONLY)
@@ -117,8 +116,8 @@ add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.inf
   DEPENDS ${R}/HdaSsidDetectDxe.efi ${HDA_EDK2_DIR}/HdaSsidDetectDxe.inf.in
     ${CMAKE_CURRENT_LIST_DIR}/WriteDriverInf.cmake hdapack)
 configure_file(${HDA_EDK2_DIR}/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei.inf @ONLY)
-configure_file(${HDA_EDK2_DIR}/HdaSsid.dsc.inc ${R}/HdaSsid.dsc.inc COPYONLY)
-configure_file(${HDA_EDK2_DIR}/HdaSsidX64Pei.dsc.inc ${R}/HdaSsidX64Pei.dsc.inc COPYONLY)
+configure_file(${HDA_EDK2_DIR}/HdaSsid.dsc.inc ${R}/HdaSsid.dsc.inc @ONLY)
+configure_file(${HDA_EDK2_DIR}/HdaSsidX64Pei.dsc.inc ${R}/HdaSsidX64Pei.dsc.inc @ONLY)
 configure_file(${HDA_EDK2_DIR}/HdaSsid.fdf.inc ${R}/HdaSsid.fdf.inc COPYONLY)
 
 set(HDA_RELEASE_FILES

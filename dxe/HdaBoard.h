@@ -18,8 +18,8 @@
 // Tools find the block by its signature; the fields keep their offsets.
 struct HDA_BOARD_SETTINGS {
   UINT8 Signature[8];
-  UINT64 PciExpressBaseAddress;  // gEfiMdePkgTokenSpaceGuid.PcdPciExpressBaseAddress
-  UINT16 PmTimerPort;            // gHdaSsidPkgTokenSpaceGuid.PcdAcpiPmTimerPort (PM1_TMR)
+  UINT64 PciExpressBaseAddress;  // gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidPciExpressBaseAddress
+  UINT16 PmTimerPort;            // gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidAcpiPmTimerPort (PM1_TMR)
   UINT16 Reserved[3];
 };
 inline constexpr char HDA_BOARD_SETTINGS_SIGNATURE[] = "HDABOARD";

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Checks the release folder through EDK2's own build tools, the way an
-integrator uses it: the folder copied into a workspace as HdaSsid/, the
+integrator uses it: the folder copied into a workspace as HdaSsidPkg/, the
 shipped DSC and FDF snippets included, and EDK2's `build` run for IA32 and
 X64 on small binary-only platforms. Each platform's firmware files and
 volumes are then read back and checked, and GenFv and VolInfo are run on the
@@ -122,7 +122,7 @@ OVMF_RULES = platform_rules("TE        TE Align = 32             |.efi")
 MINPLATFORM_RULES = platform_rules("PE32      PE32   Align = Auto       |.efi")
 
 # Nothing of the platform's own: the shipped rules only.
-SNIPPET_RULES = "\n!include HdaSsid/HdaSsid.fdf.inc\n"
+SNIPPET_RULES = "\n!include HdaSsidPkg/HdaSsid.fdf.inc\n"
 
 PLATFORMS = [
     Platform("OvmfRules", "OVMF's rules with a `TE TE Align = 32` binary rule; DXE volume compressed",
@@ -226,7 +226,7 @@ def platform_files(platform, release_dir):
   SKUID_IDENTIFIER               = DEFAULT
   FLASH_DEFINITION               = HdaCheckPkg/{name}.fdf
 
-!include HdaSsid/{include}
+!include HdaSsidPkg/{include}
 """.format(name=platform.name, guid=guid, include=platform.dsc_include)
     if platform.compressed_dxe:
         dxe_region = "FV = FVMAIN_COMPACT"
@@ -258,9 +258,9 @@ FV = PEIFV
 {dxe_region}
 
 [FV.PEIFV]
-{attributes}INF {override}HdaSsid/HdaSsidSelectPei.inf
+{attributes}INF {override}HdaSsidPkg/HdaSsidSelectPei.inf
 
-{dxe_volumes}INF {override}HdaSsid/HdaSsidDetectDxe.inf
+{dxe_volumes}INF {override}HdaSsidPkg/HdaSsidDetectDxe.inf
 {rules}""".format(upper=platform.name.upper(), base=FD_BASE, pei=PEI_OFFSET, dxe=DXE_OFFSET,
                   dxe_region=dxe_region, attributes=FV_ATTRIBUTES, override=platform.rule_override,
                   dxe_volumes=dxe_volumes, rules=platform.rules)
