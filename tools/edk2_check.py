@@ -6,12 +6,19 @@ X64 on small binary-only platforms. Each platform's firmware files and
 volumes are then read back and checked, and GenFv and VolInfo are run on the
 shipped firmware files as they are.
 
-Usage: edk2_check.py --release DIR [--edk2 TREE] [--work DIR] [--jobs N]
+The board settings go in every form the README documents (DEFINE numbers,
+build -D, DEFINE naming the platform's FixedAtBuild PcdPciExpressBaseAddress,
+a platform-wide [PcdsPatchableInModule.X64] section) and the driver EDK2
+patched must equal `hdapack retarget`'s copy for the same values; with no
+settings EDK2 must leave it as shipped. A C PEIM is built from source with
+EDK2's compiler against the package's headers for IA32 and X64.
+
+Usage: edk2_check.py --release DIR [--edk2 TREE] [--work DIR] [--hdapack EXE] [--jobs N]
 
 TREE (default: the HDA_EDK2_TREE environment variable) is an EDK2 tree or a
-.tar.xz of one. Only its BaseTools are used, from a scratch copy in which the
-C tools are built, so the tree itself is never written. Without a tree the
-check is skipped (exit status 77).
+.tar.xz of one. Only its BaseTools and MdePkg are used, from a scratch copy
+in which the C tools are built, so the tree itself is never written. Without
+a tree the check is skipped (exit status 77).
 """
 
 import argparse
@@ -57,6 +64,12 @@ class Platform:
     compressed_dxe: bool
     pei_image: int      # SECTION_TE or SECTION_PE32, what the platform's rule makes
     pei_arch: str
+    defines: str = ""        # DEFINE lines the platform puts in its [Defines]
+    build_options: str = ""  # further options of its build command
+    pcds: str = ""           # PCD sections of its own
+    components: str = ""     # its own component list, instead of the shipped snippet
+    settings: tuple = None   # (ECAM base, PM-timer port) patched into the driver; None: as shipped
+    consumer: tuple = ()     # the architectures it builds the C consumer PEIM for, from source
 
 
 FV_ATTRIBUTES = """FvAlignment        = 16
@@ -124,19 +137,148 @@ MINPLATFORM_RULES = platform_rules("PE32      PE32   Align = Auto       |.efi")
 # Nothing of the platform's own: the shipped rules only.
 SNIPPET_RULES = "\n!include HdaSsidPkg/HdaSsid.fdf.inc\n"
 
+# The driver listed by the platform itself, with its settings platform-wide.
+OWN_COMPONENTS = """[Components.IA32]
+  HdaSsidPkg/HdaSsidSelectPei.inf
+
+[Components.X64]
+  HdaSsidPkg/HdaSsidDetectDxe.inf
+"""
+PLATFORM_WIDE_PCDS = """
+[PcdsPatchableInModule.X64]
+  gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidPciExpressBaseAddress|0xD0000000
+  gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidAcpiPmTimerPort|0x1008
+"""
+
 PLATFORMS = [
-    Platform("OvmfRules", "OVMF's rules with a `TE TE Align = 32` binary rule; DXE volume compressed",
-             "HdaSsid.dsc.inc", OVMF_RULES, "", True, SECTION_TE, "IA32"),
+    Platform("OvmfRules", "OVMF's rules with a `TE TE Align = 32` binary rule; DXE volume compressed; "
+             "PcdPciExpressBaseAddress FixedAtBuild 0xB0000000 as OVMF declares it, and named by "
+             "HDA_SSID_PCI_EXPRESS_BASE; the C consumer PEIM", "HdaSsid.dsc.inc", OVMF_RULES, "", True, SECTION_TE,
+             "IA32", defines="  DEFINE HDA_SSID_PCI_EXPRESS_BASE = gEfiMdePkgTokenSpaceGuid.PcdPciExpressBaseAddress\n"
+             "  DEFINE HDA_SSID_ACPI_PM_TIMER_PORT = 0x608\n",
+             pcds="\n[PcdsFixedAtBuild]\n  gEfiMdePkgTokenSpaceGuid.PcdPciExpressBaseAddress|0xB0000000\n",
+             settings=(0xB0000000, 0x608), consumer=("IA32", "X64")),
     Platform("MinPlatformRules", "MinPlatform-style `PE32 PE32 Align = Auto` binary rule; DXE volume at a fixed "
-             "address with FvForceRebase = FALSE", "HdaSsid.dsc.inc", MINPLATFORM_RULES, "", False, SECTION_PE32,
-             "IA32"),
-    Platform("ShippedRules", "only the shipped HdaSsid.fdf.inc, selected with RuleOverride = HDA_SSID",
-             "HdaSsid.dsc.inc", SNIPPET_RULES, "RuleOverride = HDA_SSID ", False, SECTION_TE, "IA32"),
-    Platform("X64PeiShippedRules", "PEI in 64-bit mode (X64 only), the shipped rules; DXE volume compressed",
-             "HdaSsidX64Pei.dsc.inc", SNIPPET_RULES, "RuleOverride = HDA_SSID ", True, SECTION_TE, "X64"),
+             "address with FvForceRebase = FALSE; no board settings", "HdaSsid.dsc.inc", MINPLATFORM_RULES, "", False,
+             SECTION_PE32, "IA32"),
+    Platform("ShippedRules", "only the shipped HdaSsid.fdf.inc, selected with RuleOverride = HDA_SSID; board "
+             "settings with build -D", "HdaSsid.dsc.inc", SNIPPET_RULES, "RuleOverride = HDA_SSID ", False,
+             SECTION_TE, "IA32", build_options="-D HDA_SSID_PCI_EXPRESS_BASE=0xC0000000 "
+             "-D HDA_SSID_ACPI_PM_TIMER_PORT=0x408", settings=(0xC0000000, 0x408)),
+    Platform("X64PeiShippedRules", "PEI in 64-bit mode (X64 only), the shipped rules; DXE volume compressed; "
+             "board settings DEFINEd as numbers; the C consumer PEIM for X64", "HdaSsidX64Pei.dsc.inc",
+             SNIPPET_RULES, "RuleOverride = HDA_SSID ", True, SECTION_TE, "X64",
+             defines="  DEFINE HDA_SSID_PCI_EXPRESS_BASE = 0xB0000000\n  DEFINE HDA_SSID_ACPI_PM_TIMER_PORT = 0x608\n",
+             settings=(0xB0000000, 0x608), consumer=("X64",)),
+    Platform("PlatformWidePcds", "the INFs listed by the platform, board settings in a platform-wide "
+             "[PcdsPatchableInModule.X64] section", None, SNIPPET_RULES, "RuleOverride = HDA_SSID ", False,
+             SECTION_TE, "IA32", components=OWN_COMPONENTS, pcds=PLATFORM_WIDE_PCDS, settings=(0xD0000000, 0x1008)),
 ]
 MACHINES = {"IA32": 0x014C, "X64": 0x8664}
 PEIM_IMAGES = {"IA32": "HdaSsidSelectPei.efi", "X64": "HdaSsidSelectPeiX64.efi"}
+
+
+# A platform's own C PEIM, built by EDK2 from source against the package's
+# headers: it installs the policy PPI and reads SsidTable back, and EDK2's
+# compiler must agree with the offsets the shipped PEIM was built for.
+CONSUMER_INF = """[Defines]
+  INF_VERSION                    = 0x00010005
+  BASE_NAME                      = PolicyConsumerPei
+  FILE_GUID                      = 6C1F3A52-9E0B-4D7A-8A61-2B9D4E7C1F30
+  MODULE_TYPE                    = PEIM
+  VERSION_STRING                 = 1.0
+  ENTRY_POINT                    = PolicyConsumerEntry
+
+[Sources]
+  PolicyConsumerPei.c
+
+[Packages]
+  MdePkg/MdePkg.dec
+  HdaSsidPkg/HdaSsidPkg.dec
+
+[LibraryClasses]
+  PeimEntryPoint
+
+[FixedPcd]
+  gEfiMdePkgTokenSpaceGuid.PcdPciExpressBaseAddress    ## CONSUMES
+
+[Ppis]
+  gPlatformSsidPolicyPpiGuid      ## PRODUCES
+
+[Guids]
+  gHdaSsidVariableGuid            ## SOMETIMES_CONSUMES
+
+[Depex]
+  TRUE
+"""
+CONSUMER_C = """#include <PiPei.h>
+#include <Library/PcdLib.h>
+#include <Guid/HdaSsidPkgTokenSpace.h>
+#include <Guid/HdaSsidVariable.h>
+#include <Ppi/PlatformSsidPolicy.h>
+
+STATIC_ASSERT (OFFSET_OF (PLATFORM_SSID_POLICY_PPI, SsidTable) == sizeof (UINTN), "SsidTable is the second pointer-sized member");
+STATIC_ASSERT (sizeof (SSID_TABLE_ENTRY) == 16, "16-byte table rows");
+STATIC_ASSERT (OFFSET_OF (SSID_TABLE_ENTRY, Bus) == 3, "Bus in byte 3");
+STATIC_ASSERT (OFFSET_OF (SSID_TABLE_ENTRY, ExtendedRegister) == 4, "ExtendedRegister in bytes 4-7");
+STATIC_ASSERT (OFFSET_OF (SSID_TABLE_ENTRY, SubsystemVendorId) == 8, "SVID/SSID word in bytes 8-11");
+STATIC_ASSERT (OFFSET_OF (SSID_TABLE_ENTRY, SubsystemId) == 10, "SSID in bytes 10-11");
+STATIC_ASSERT (HDA_SSID_RECORD_SIZE == 4, "a 4-byte record");
+STATIC_ASSERT (HDA_SSID_VARIABLE_ATTRIBUTES == 0x7, "NV+BS+RT");
+STATIC_ASSERT (sizeof (HDA_SSID_VARIABLE_NAME) == 11 * sizeof (CHAR16), "ZelHdaSsid");
+
+STATIC PLATFORM_SSID_POLICY_PPI  mPolicy = { 1, NULL };
+STATIC EFI_PEI_PPI_DESCRIPTOR    mPolicyDescriptor = {
+  EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST,
+  &gPlatformSsidPolicyPpiGuid,
+  &mPolicy
+};
+STATIC CONST EFI_GUID  mVariableGuid = HDA_SSID_VARIABLE_GUID;
+STATIC CONST EFI_GUID  mPolicyGuid = PLATFORM_SSID_POLICY_PPI_GUID;
+STATIC CONST EFI_GUID  mTokenSpaceGuid = HDA_SSID_PKG_TOKEN_SPACE_GUID;
+
+UINT32
+HdaWordOfChosenTable (
+  VOID
+  )
+{
+  CONST SSID_TABLE_ENTRY  *Entry;
+
+  for (Entry = mPolicy.SsidTable; Entry != NULL && Entry->Bus != 0xFF; Entry++) {
+    if ((Entry->Device == 0x1F) && (Entry->Function == 3)) {
+      return (UINT32)Entry->SubsystemId << 16 | Entry->SubsystemVendorId;
+    }
+  }
+
+  return 0;
+}
+
+EFI_STATUS
+EFIAPI
+PolicyConsumerEntry (
+  IN EFI_PEI_FILE_HANDLE     FileHandle,
+  IN CONST EFI_PEI_SERVICES  **PeiServices
+  )
+{
+  if ((mVariableGuid.Data1 != gHdaSsidVariableGuid.Data1) || (mPolicyGuid.Data1 != gPlatformSsidPolicyPpiGuid.Data1) ||
+      (mTokenSpaceGuid.Data1 == 0) || (FixedPcdGet64 (PcdPciExpressBaseAddress) == 0))
+  {
+    return EFI_UNSUPPORTED;
+  }
+
+  return (*PeiServices)->InstallPpi (PeiServices, &mPolicyDescriptor);
+}
+"""
+CONSUMER_DSC = """
+[LibraryClasses]
+  PeimEntryPoint|MdePkg/Library/PeimEntryPoint/PeimEntryPoint.inf
+  DebugLib|MdePkg/Library/BaseDebugLibNull/BaseDebugLibNull.inf
+  StackCheckLib|MdePkg/Library/StackCheckLibNull/StackCheckLibNull.inf
+
+[{components}]
+  HdaCheckPkg/Consumer/PolicyConsumerPei.inf
+"""
+CONSUMER_FDF_LINE = "INF USE = IA32 HdaCheckPkg/Consumer/PolicyConsumerPei.inf\n"
 
 
 class Report:
@@ -158,13 +300,14 @@ def run(command, cwd=None, env=None):
 
 def prepare_basetools(tree, work, jobs):
     """A scratch EDK2 root holding the tree's BaseTools, edksetup.sh and the
-    MdePkg headers the C tools include, with the C tools built; returns its
+    MdePkg (its headers, which the C tools include, its DEC and libraries), with
+    the C tools built; returns its
     path."""
     root = os.path.join(work, "edk2")
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(root)
     if os.path.isdir(tree):
-        for name in ("BaseTools", "edksetup.sh", os.path.join("MdePkg", "Include")):
+        for name in ("BaseTools", "edksetup.sh", "MdePkg"):
             source = os.path.join(tree, name)
             if not os.path.exists(source):
                 raise SystemExit("edk2_check: %s is not an EDK2 tree (no %s)" % (tree, name))
@@ -175,7 +318,7 @@ def prepare_basetools(tree, work, jobs):
                 shutil.copy2(source, root)
     else:
         with tarfile.open(tree, "r:*") as archive:
-            members = [m for m in archive.getmembers() if re.match(r"^([^/]+/)?(BaseTools(/|$)|MdePkg/Include(/|$)|edksetup\.sh$)", m.name)]
+            members = [m for m in archive.getmembers() if re.match(r"^([^/]+/)?(BaseTools(/|$)|MdePkg(/|$)|edksetup\.sh$)", m.name)]
             if not any(m.name.endswith("edksetup.sh") for m in members):
                 raise SystemExit("edk2_check: %s holds no EDK2 tree (no edksetup.sh)" % tree)
             extract = os.path.join(work, "unpacked")
@@ -188,6 +331,16 @@ def prepare_basetools(tree, work, jobs):
                                    if m.name.endswith("edksetup.sh")))
         os.rmdir(root)
         os.rename(top, root)
+    # A tree without its submodules lacks folders MdePkg.dec names (mipisyst's
+    # includes); build checks that they exist, and nothing here reads them.
+    section = ""
+    with open(os.path.join(root, "MdePkg", "MdePkg.dec")) as handle:
+        for line in handle:
+            line = line.split("#")[0].strip()
+            if line.startswith("["):
+                section = line
+            elif line and section.lower().startswith("[includes"):
+                os.makedirs(os.path.join(root, "MdePkg", line), exist_ok=True)
     status, output = run(["make", "-C", os.path.join(root, "BaseTools", "Source", "C"), "-j%d" % jobs] + C_TOOLS)
     if status != 0:
         raise SystemExit("edk2_check: building EDK2's C tools failed (they need gcc, make and uuid-dev):\n"
@@ -197,17 +350,17 @@ def prepare_basetools(tree, work, jobs):
 
 def edk2_env(edk2, workspace):
     env = dict(os.environ)
-    env.update(WORKSPACE=workspace, PACKAGES_PATH=workspace, EDK_TOOLS_PATH=os.path.join(edk2, "BaseTools"),
+    env.update(WORKSPACE=workspace, PACKAGES_PATH=workspace + os.pathsep + edk2, EDK_TOOLS_PATH=os.path.join(edk2, "BaseTools"),
                PYTHON_COMMAND=sys.executable)
     env.pop("CONF_PATH", None)
     return env
 
 
-def edk2_build(edk2, workspace, platform_dsc, archs):
+def edk2_build(edk2, workspace, platform_dsc, archs, options=""):
     """EDK2's build, as an integrator runs it; returns (status, output)."""
     os.makedirs(os.path.join(workspace, "Conf"), exist_ok=True)
     script = ". ./edksetup.sh BaseTools >/dev/null && cd \"$WORKSPACE\" && " \
-             "build -p %s %s -t GCC -b RELEASE -n 1" % (platform_dsc, " ".join("-a " + a for a in archs))
+             "build -p %s %s -t GCC -b RELEASE -n 1 %s" % (platform_dsc, " ".join("-a " + a for a in archs), options)
     return run(["bash", "-c", script], cwd=edk2, env=edk2_env(edk2, workspace))
 
 
@@ -225,9 +378,12 @@ def platform_files(platform, release_dir):
   BUILD_TARGETS                  = RELEASE
   SKUID_IDENTIFIER               = DEFAULT
   FLASH_DEFINITION               = HdaCheckPkg/{name}.fdf
-
-!include HdaSsidPkg/{include}
-""".format(name=platform.name, guid=guid, include=platform.dsc_include)
+{defines}
+{components}
+{pcds}""".format(name=platform.name, guid=guid, defines=platform.defines, pcds=platform.pcds,
+                 components=platform.components or "!include HdaSsidPkg/%s\n" % platform.dsc_include)
+    if platform.consumer:
+        dsc += CONSUMER_DSC.format(components=", ".join("Components." + a for a in platform.consumer))
     if platform.compressed_dxe:
         dxe_region = "FV = FVMAIN_COMPACT"
         dxe_volumes = """[FV.FVMAIN_COMPACT]
@@ -259,10 +415,11 @@ FV = PEIFV
 
 [FV.PEIFV]
 {attributes}INF {override}HdaSsidPkg/HdaSsidSelectPei.inf
-
+{consumer}
 {dxe_volumes}INF {override}HdaSsidPkg/HdaSsidDetectDxe.inf
 {rules}""".format(upper=platform.name.upper(), base=FD_BASE, pei=PEI_OFFSET, dxe=DXE_OFFSET,
                   dxe_region=dxe_region, attributes=FV_ATTRIBUTES, override=platform.rule_override,
+                  consumer=CONSUMER_FDF_LINE if platform.consumer and platform.rules != SNIPPET_RULES else "",
                   dxe_volumes=dxe_volumes, rules=platform.rules)
     return dsc, fdf
 
@@ -435,7 +592,22 @@ def check_peim(report, label, data, volume_base, volume, start, size, module, re
     report.check("%s: PEIM carries the shipped code and data" % label, same_code_and_data(shipped, image))
 
 
-def inspect_platform(report, platform, build_dir, release_dir, modules, version):
+def retargeted_driver(hdapack, release_dir, work, settings):
+    """The shipped driver as `hdapack retarget` writes it for settings."""
+    shipped = os.path.join(release_dir, "HdaSsidDetectDxe.efi")
+    if settings is None:
+        with open(shipped, "rb") as handle:
+            return handle.read()
+    out = os.path.join(work, "retargeted-%X-%X.efi" % settings)
+    status, output = run([hdapack, "retarget", "--in", shipped, "--out", out, "--ecam-base", "0x%X" % settings[0],
+                          "--pm-timer-port", "0x%X" % settings[1]])
+    if status != 0:
+        raise SystemExit("edk2_check: hdapack retarget failed: " + output)
+    with open(out, "rb") as handle:
+        return handle.read()
+
+
+def inspect_platform(report, platform, build_dir, release_dir, modules, version, expected_driver):
     label = platform.name
     with open(os.path.join(build_dir, "FV", "%s.fd" % platform.name.upper()), "rb") as handle:
         flash = bytearray(handle.read())
@@ -453,10 +625,12 @@ def inspect_platform(report, platform, build_dir, release_dir, modules, version)
         if module.file_type == PEIM:
             check_peim(report, label, volume.data, volume_base, volume, start, size, module, release_dir, platform)
         elif image_section is not None:
-            with open(os.path.join(release_dir, module.name + ".efi"), "rb") as handle:
-                shipped = handle.read()
             payload = bytes(volume.data[image_section[0] + image_section[3]:image_section[0] + image_section[1]])
-            report.check("%s: driver's PE32 section is the shipped image byte for byte" % label, payload == shipped)
+            if platform.settings is None:
+                what = "the shipped image byte for byte (no settings: EDK2 patches nothing)"
+            else:
+                what = "hdapack retarget's image for ECAM 0x%X, PM timer 0x%X, byte for byte" % platform.settings
+            report.check("%s: driver's PE32 section is %s" % (label, what), payload == expected_driver)
 
 
 def check_volinfo(report, label, tools_bin, volume_path, expect):
@@ -520,6 +694,8 @@ def main(argv):
     parser.add_argument("--edk2", default=os.environ.get("HDA_EDK2_TREE"),
                         help="EDK2 tree or .tar.xz of one (default: $HDA_EDK2_TREE)")
     parser.add_argument("--work", default="edk2-check", help="scratch folder (emptied first)")
+    parser.add_argument("--hdapack", help="hdapack, to retarget the shipped driver (default: tools/hdapack "
+                        "beside the release folder, as the build lays them out)")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
     parser.add_argument("--cc", default="clang", help="clang, to compile MdePkg's PI headers for IA32 and X64")
     args = parser.parse_args(argv)
@@ -530,6 +706,10 @@ def main(argv):
         print("edk2_check: %s does not exist" % args.edk2, file=sys.stderr)
         return 1
     release_dir = os.path.abspath(args.release)
+    args.hdapack = args.hdapack or os.path.join(release_dir, "..", "tools", "hdapack")
+    if not os.access(args.hdapack, os.X_OK):
+        print("edk2_check: no hdapack at %s (give --hdapack)" % args.hdapack, file=sys.stderr)
+        return 1
     work = os.path.abspath(args.work)
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
@@ -544,8 +724,11 @@ def main(argv):
 
     report = Report()
     workspace = os.path.join(work, "workspace")
-    shutil.copytree(release_dir, os.path.join(workspace, "HdaSsid"))
-    os.makedirs(os.path.join(workspace, "HdaCheckPkg"))
+    shutil.copytree(release_dir, os.path.join(workspace, "HdaSsidPkg"))
+    os.makedirs(os.path.join(workspace, "HdaCheckPkg", "Consumer"))
+    for name, text in (("PolicyConsumerPei.inf", CONSUMER_INF), ("PolicyConsumerPei.c", CONSUMER_C)):
+        with open(os.path.join(workspace, "HdaCheckPkg", "Consumer", name), "w") as handle:
+            handle.write(text)
     for platform in PLATFORMS:
         print("%s: %s" % (platform.name, platform.what))
         dsc, fdf = platform_files(platform, release_dir)
@@ -553,14 +736,20 @@ def main(argv):
             with open(os.path.join(workspace, "HdaCheckPkg", platform.name + suffix), "w") as handle:
                 handle.write(text)
         archs = ["IA32", "X64"] if platform.pei_arch == "IA32" else ["X64"]
-        status, output = edk2_build(edk2, workspace, "HdaCheckPkg/%s.dsc" % platform.name, archs)
+        status, output = edk2_build(edk2, workspace, "HdaCheckPkg/%s.dsc" % platform.name, archs,
+                                    platform.build_options)
         warnings = [line for line in output.splitlines() if re.search(r"\bwarning\b", line, re.I)]
         if not report.check("%s: EDK2 build for %s succeeds" % (platform.name, " and ".join(archs)), status == 0,
                             "\n" + output[-4000:]):
             continue
         report.check("%s: EDK2 build prints no warning" % platform.name, not warnings, "\n".join(warnings))
         build_dir = os.path.join(workspace, "Build", platform.name, "RELEASE_GCC")
-        inspect_platform(report, platform, build_dir, release_dir, modules, version)
+        inspect_platform(report, platform, build_dir, release_dir, modules, version,
+                         retargeted_driver(args.hdapack, release_dir, work, platform.settings))
+        for arch in platform.consumer:
+            consumer = os.path.join(build_dir, arch, "PolicyConsumerPei.efi")
+            report.check("%s: the C consumer PEIM built by EDK2 against HdaSsidPkg's headers for %s" % (
+                platform.name, arch), os.path.isfile(consumer), "no %s" % consumer)
         for volume in ("PEIFV", "DXEFV"):
             check_volinfo(report, platform.name, tools_bin, os.path.join(build_dir, "FV", volume + ".Fv"), [])
     check_shipped_files(report, tools_bin, release_dir, work, guids)
