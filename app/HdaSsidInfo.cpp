@@ -2,11 +2,14 @@
 // HdaSsidDetectDxe sees on this board: the HD Audio controller at 00:1F.3,
 // the codecs flagged in STATESTS, each codec's vendor-ID and subsystem-ID
 // answers, what the driver would store, and the stored record. It uses the
-// driver's own probe steps and board constants, so it enables, probes and
-// restores the controller exactly as the driver does.
+// driver's own probe steps, so it enables, probes and restores the
+// controller exactly as the driver does. It takes the board's ECAM base and
+// PM-timer port from the firmware's ACPI tables where they are given there,
+// else the settings patched into its image, so one binary serves any board.
 
 #include "HdaSsidInfo.h"
 
+#include "AcpiBoard.h"
 #include "Console.h"
 #include "HdaBoard.h"
 #include "HdaProbe.h"
@@ -15,6 +18,23 @@
 #include "HwAccess.h"
 
 namespace {
+
+VOID ChooseBoardSettings(CONSOLE_LINE &Line, const EFI_SYSTEM_TABLE *SystemTable) {
+  ACPI_BOARD_SETTINGS Acpi;
+  FindAcpiBoardSettings(SystemTable, &Acpi);
+  const BOOLEAN UseEcam = Acpi.HasEcamBase && HdaBoardSettingsUsable(Acpi.EcamBase, gHdaBoardSettings.PmTimerPort);
+  const BOOLEAN UsePort = Acpi.HasPmTimerPort && HdaBoardSettingsUsable(0, Acpi.PmTimerPort);
+  if (UseEcam) {
+    gHdaBoardSettings.PciExpressBaseAddress = Acpi.EcamBase;
+  }
+  if (UsePort) {
+    gHdaBoardSettings.PmTimerPort = Acpi.PmTimerPort;
+  }
+  Line.Text("Board: ECAM base ").Hex(gHdaBoardSettings.PciExpressBaseAddress, 8);
+  Line.Text(UseEcam ? " (ACPI MCFG)" : " (the image's setting)");
+  Line.Text(", PM timer port ").Hex(gHdaBoardSettings.PmTimerPort, 4);
+  Line.Text(UsePort ? " (ACPI FADT)" : " (the image's setting)").Print();
+}
 
 VOID ShowConfiguration(CONSOLE_LINE &Line) {
   const UINT32 Config = HdaPciConfigBase();
@@ -78,6 +98,7 @@ VOID ShowRecord(CONSOLE_LINE &Line, EFI_SYSTEM_TABLE *SystemTable) {
 
 EFI_STATUS HdaSsidInfo(EFI_SYSTEM_TABLE *SystemTable) {
   CONSOLE_LINE Line(SystemTable);
+  ChooseBoardSettings(Line, SystemTable);
   ShowConfiguration(Line);
   if (!HdaControllerIsUsable()) {
     Line.Text("No usable controller (no device, or BAR0 unassigned or above 4 GiB):").Print();

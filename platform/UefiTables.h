@@ -58,6 +58,11 @@ struct EFI_RUNTIME_SERVICES {
   EFI_SET_VARIABLE SetVariable;
 };
 
+struct EFI_CONFIGURATION_TABLE {
+  EFI_GUID VendorGuid;
+  VOID *VendorTable;
+};
+
 struct EFI_SYSTEM_TABLE {
   EFI_TABLE_HEADER Hdr;
   CHAR16 *FirmwareVendor;
@@ -70,6 +75,8 @@ struct EFI_SYSTEM_TABLE {
   VOID *StdErr;
   EFI_RUNTIME_SERVICES *RuntimeServices;
   EFI_BOOT_SERVICES *BootServices;
+  UINTN NumberOfTableEntries;
+  EFI_CONFIGURATION_TABLE *ConfigurationTable;
 };
 
 // {02CE967A-DD7E-4FFC-9EE7-810CF0470880}, PI 1.2+ volume 2, "End of DXE Event".
@@ -82,6 +89,7 @@ static_assert(offsetof(EFI_SYSTEM_TABLE, ConOut) == 0x40);
 static_assert(offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, OutputString) == 0x08);
 static_assert(offsetof(EFI_SYSTEM_TABLE, RuntimeServices) == 0x58);
 static_assert(offsetof(EFI_SYSTEM_TABLE, BootServices) == 0x60);
+static_assert(offsetof(EFI_SYSTEM_TABLE, ConfigurationTable) == 0x70);
 static_assert(offsetof(EFI_BOOT_SERVICES, CloseEvent) == 0x70);
 static_assert(offsetof(EFI_BOOT_SERVICES, CreateEventEx) == 0x170);
 static_assert(offsetof(EFI_RUNTIME_SERVICES, SetVariable) == 0x58);

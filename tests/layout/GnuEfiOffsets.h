@@ -7,6 +7,9 @@ struct GnuEfiLayout {
   size_t TextOutputOutputString;
   size_t SystemTableRuntimeServices;
   size_t SystemTableBootServices;
+  size_t SystemTableNumberOfTableEntries;
+  size_t SystemTableConfigurationTable;
+  size_t ConfigurationTableSize;
   size_t BootServicesCloseEvent;
   size_t BootServicesCreateEventEx;
   size_t RuntimeServicesSetVariable;

@@ -12,6 +12,9 @@ TEST(UefiLayout, ServiceTableOffsetsMatchGnuEfi) {
   EXPECT_EQ(offsetof(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL, OutputString), Ref.TextOutputOutputString);
   EXPECT_EQ(offsetof(EFI_SYSTEM_TABLE, RuntimeServices), Ref.SystemTableRuntimeServices);
   EXPECT_EQ(offsetof(EFI_SYSTEM_TABLE, BootServices), Ref.SystemTableBootServices);
+  EXPECT_EQ(offsetof(EFI_SYSTEM_TABLE, NumberOfTableEntries), Ref.SystemTableNumberOfTableEntries);
+  EXPECT_EQ(offsetof(EFI_SYSTEM_TABLE, ConfigurationTable), Ref.SystemTableConfigurationTable);
+  EXPECT_EQ(sizeof(EFI_CONFIGURATION_TABLE), Ref.ConfigurationTableSize);
   EXPECT_EQ(offsetof(EFI_BOOT_SERVICES, CloseEvent), Ref.BootServicesCloseEvent);
   EXPECT_EQ(offsetof(EFI_BOOT_SERVICES, CreateEventEx), Ref.BootServicesCreateEventEx);
   EXPECT_EQ(offsetof(EFI_RUNTIME_SERVICES, SetVariable), Ref.RuntimeServicesSetVariable);
