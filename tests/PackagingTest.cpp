@@ -9,6 +9,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "BoardSettings.h"
 #include "FirmwareFile.h"
 #include "PeImage.h"
 
@@ -323,6 +324,102 @@ TEST(Hdapack, RefusesWhatItCannotPackageAndWritesNothing) {
                                           " --out " + (Dir / "x.te").string());
     EXPECT_NE(TeStatus, 0) << TeOutput;
     EXPECT_FALSE(fs::exists(Dir / "x.te"));
+  }
+}
+
+std::string ReadText(const fs::path &Path) {
+  std::ifstream In(Path);
+  return std::string((std::istreambuf_iterator<char>(In)), {});
+}
+
+// A platform's board settings go into a copy of a shipped image or firmware
+// file: the two fields change and not one byte more, the firmware file stays
+// sound, and the copy reads back with the new values.
+TEST(Retarget, WritesOnlyTheBoardSettings) {
+  const fs::path Dir = fs::path(HDA_TEST_SCRATCH) / "retarget";
+  fs::create_directories(Dir);
+  for (const char *Name : {"HdaSsidDetectDxe.efi", "HdaSsidDetectDxe.ffs", "HdaSsidInfo.efi"}) {
+    SCOPED_TRACE(Name);
+    const fs::path Out = Dir / Name;
+    const auto [Status, Output] = RunCommand(std::string(HDA_HDAPACK) + " retarget --in " + (kRelease / Name).string() +
+                                             " --out " + Out.string() + " --ecam-base 0xB0000000 --pm-timer-port 0x608");
+    ASSERT_EQ(Status, 0) << Output;
+    const Bytes Before = Load(kRelease / Name), After = Load(Out);
+    ASSERT_EQ(Before.size(), After.size());
+    const bool IsFile = Before[0] != 'M';
+    size_t ImageAt = 0;
+    if (IsFile) {
+      EXPECT_EQ(pifw::CheckFile(After), "");
+      std::string Error;
+      const auto Sections = pifw::ParseSections(After, &Error);
+      ASSERT_TRUE(Sections) << Error;
+      for (const pifw::ParsedSection &S : *Sections) {
+        ImageAt = S.Type == pifw::kSectionPe32 ? S.Offset : ImageAt;
+      }
+    }
+    std::string Error;
+    const auto Block = board::Find(std::span(After).subspan(ImageAt), &Error);
+    ASSERT_TRUE(Block) << Error;
+    EXPECT_EQ(Block->Values.EcamBase, 0xB0000000u);
+    EXPECT_EQ(Block->Values.PmTimerPort, 0x608u);
+    for (size_t I = 0; I < Before.size(); ++I) {
+      const size_t InImage = I - ImageAt;
+      const bool InField = I >= ImageAt && ((InImage >= Block->EcamOffset && InImage < Block->EcamOffset + 8) ||
+                                            (InImage >= Block->PmTimerPortOffset && InImage < Block->PmTimerPortOffset + 2));
+      if (!InField) {
+        ASSERT_EQ(Before[I], After[I]) << "byte " << I << " changed";
+      }
+    }
+  }
+  // What the driver could not use, and an image without settings, are
+  // refused, and nothing is written.
+  const std::pair<const char *, const char *> Refused[] = {
+      {"HdaSsidDetectDxe.efi", "--ecam-base 0xB0080000 --pm-timer-port 0x608"},
+      {"HdaSsidDetectDxe.efi", "--ecam-base 0x100000000 --pm-timer-port 0x608"},
+      {"HdaSsidDetectDxe.efi", "--ecam-base 0xB0000000 --pm-timer-port 0xFFFD"},
+      {"HdaSsidSelectPei.efi", "--ecam-base 0xB0000000 --pm-timer-port 0x608"},
+  };
+  for (const auto &[Name, Options] : Refused) {
+    SCOPED_TRACE(Options);
+    const fs::path Out = Dir / "refused.efi";
+    const auto [Status, Output] = RunCommand(std::string(HDA_HDAPACK) + " retarget --in " + (kRelease / Name).string() +
+                                             " --out " + Out.string() + " " + Options);
+    EXPECT_NE(Status, 0);
+    EXPECT_NE(Output.find("hdapack: "), std::string::npos) << Output;
+    EXPECT_FALSE(fs::exists(Out));
+  }
+}
+
+// EDK2 patches the bytes the INF's [PatchPcd] entries name: in the shipped
+// image each offset holds the value the entry and the package's DEC give.
+TEST(DriverInf, PatchPcdOffsetsHoldTheDefaultsInTheShippedImage) {
+  const std::string Inf = ReadText(kRelease / "HdaSsidDetectDxe.inf");
+  const std::string Dec = ReadText(kRelease / "HdaSsidPkg.dec");
+  const Bytes Image = Load(kRelease / "HdaSsidDetectDxe.efi");
+  std::string Error;
+  const auto Block = board::Find(Image, &Error);
+  ASSERT_TRUE(Block) << Error;
+  const struct {
+    const char *Pcd;
+    unsigned Bytes;
+    size_t Offset;
+  } Fields[] = {{"gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidPciExpressBaseAddress", 8, Block->EcamOffset},
+                {"gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidAcpiPmTimerPort", 2, Block->PmTimerPortOffset}};
+  for (const auto &F : Fields) {
+    SCOPED_TRACE(F.Pcd);
+    const size_t Entry = Inf.find(std::string(F.Pcd) + "|");
+    ASSERT_NE(Entry, std::string::npos) << Inf;
+    unsigned long long Value = 0, Offset = 0;
+    ASSERT_EQ(std::sscanf(Inf.c_str() + Entry + std::strlen(F.Pcd), "|%llx|%llx", &Value, &Offset), 2);
+    EXPECT_EQ(Offset, F.Offset);
+    uint64_t InImage = 0;
+    for (unsigned I = 0; I < F.Bytes; ++I) {
+      InImage |= uint64_t{Image.at(Offset + I)} << (8 * I);
+    }
+    EXPECT_EQ(InImage, Value);
+    const size_t Declared = Dec.find(std::string(F.Pcd) + "|");
+    ASSERT_NE(Declared, std::string::npos) << Dec;
+    EXPECT_EQ(std::strtoull(Dec.c_str() + Declared + std::strlen(F.Pcd) + 1, nullptr, 0), Value);
   }
 }
 

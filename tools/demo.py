@@ -7,7 +7,11 @@ QEMU's codec always answers 0x1AF40022 (not a known variant), so between
 boots the UEFI Shell stores the record a board with the A195 or A194 codec
 would leave, to show the PEIM's choice in the next boot.
 
-Usage: demo.py --release DIR --q35-driver EFI --q35-info EFI --stub-peim EFI --hdapack EXE --work DIR
+The driver is the shipped one, its board settings set to q35's by hdapack
+retarget; the bring-up application is the shipped one as it is (it finds the
+board in the firmware's ACPI tables).
+
+Usage: demo.py --release DIR --stub-peim EFI --hdapack EXE --work DIR
                [--ovmf-code FD --ovmf-secboot FD --ovmf-vars FD]   (Debian's 4 MB OVMF by default)
 """
 
@@ -34,7 +38,7 @@ def record_text(value):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    for option in ("--release", "--q35-driver", "--q35-info", "--stub-peim", "--hdapack", "--work"):
+    for option in ("--release", "--stub-peim", "--hdapack", "--work"):
         parser.add_argument(option, required=True)
     emu.add_ovmf_arguments(parser)
     args = parser.parse_args()
@@ -49,10 +53,9 @@ def main():
     started = time.monotonic()
     print("Emulated board: QEMU q35, Intel HD Audio at 00:1F.3 with an hda-duplex codec, Debian's OVMF")
     print("with HdaSsidSelectPei (PEI) and HdaSsidDetectDxe (DXE) inserted; one variable store across resets.")
-    firmware = emu.build_board_firmware(args.work, ovmf, args.release, args.q35_driver, args.stub_peim,
-                                        args.hdapack)
+    firmware = emu.build_board_firmware(args.work, ovmf, args.release, args.stub_peim, args.hdapack)
     run = emu.run_machine(args.work, "demo", firmware, emu.fresh_variables(args.work, "demo", ovmf.variables),
-                          [commands for commands, _ in STEPS], files={"HdaSsidInfo.efi": args.q35_info},
+                          [commands for commands, _ in STEPS], files={"HdaSsidInfo.efi": os.path.join(args.release, "HdaSsidInfo.efi")},
                           outputs=["info.txt"])
     before = None
     for boot, (_, story) in zip(run.boots, STEPS):

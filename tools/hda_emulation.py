@@ -69,7 +69,11 @@ def ovmf_from_arguments(args, x64_pei=False):
 
 PEI_VARIABLE_MODULES = ("FaultTolerantWritePei", "PeiVariable")
 
-ECAM_HDA = 0xB00FB000  # 00:1F.3 under q35's ECAM at 0xB0000000
+# Where q35 under Debian's OVMF (2022.11) puts its ECAM window and ACPI PM
+# timer; OVMF from 2023-03 on moved the window to 0xE0000000.
+Q35_ECAM_BASE = 0xB0000000
+Q35_PM_TIMER_PORT = 0x608
+ECAM_HDA = Q35_ECAM_BASE + 0xFB000  # 00:1F.3
 TRACE_LINE = re.compile(r"memory_region_ops_(read|write) cpu \S+ mr \S+ addr (0x[0-9a-f]+) "
                         r"value (0x[0-9a-f]+) size (\d+) name '([^']+)'")
 
@@ -142,15 +146,21 @@ def stub_peim_file(work, stub_peim, hdapack, name="PlatformStubPei.ffs"):
     return stub
 
 
-def build_board_firmware(work, ovmf, release, q35_driver, stub_peim, hdapack):
-    """OVMF for the emulated board: the shipped PEIM from the release folder,
-    the driver built for q35, and the test platform PEIM, each wrapped in a
-    firmware file by hdapack."""
+def retarget_to_q35(hdapack, shipped, out):
+    """A copy of a shipped driver image or firmware file with q35's board
+    settings, as a platform would set them at integration."""
+    subprocess.run([hdapack, "retarget", "--in", shipped, "--out", out, "--ecam-base", "0x%X" % Q35_ECAM_BASE,
+                    "--pm-timer-port", "0x%X" % Q35_PM_TIMER_PORT], check=True)
+    return out
+
+
+def build_board_firmware(work, ovmf, release, stub_peim, hdapack):
+    """OVMF for the emulated board: the shipped PEIM's and driver's firmware
+    files from the release folder, the driver's set to q35's ECAM base and PM
+    timer by hdapack retarget, and the test platform PEIM."""
     stub = stub_peim_file(work, stub_peim, hdapack)
-    driver = os.path.join(work, "HdaSsidDetectDxeQ35.ffs")
-    subprocess.run([hdapack, "ffs", "--out", driver, "--type", "driver", "--guid", DRIVER_FILE_GUID,
-                    "--image", q35_driver, "--depex", os.path.join(release, "HdaSsidDetectDxe.depex"),
-                    "--name", "HdaSsidDetectDxe"], check=True)
+    driver = retarget_to_q35(hdapack, os.path.join(release, "HdaSsidDetectDxe.ffs"),
+                             os.path.join(work, "HdaSsidDetectDxeQ35.ffs"))
     return build_firmware(work, ovmf, [stub, os.path.join(release, "HdaSsidSelectPei.ffs")], [driver])
 
 

@@ -2,8 +2,12 @@
 // would pass every other test, since they share our header.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "Edk2PackageHeaders.h"
 #include "GnuEfiOffsets.h"
 #include "HdaSsidRecord.h"
+#include "PlatformSsidPolicyPpi.h"
 #include "UefiTables.h"
 
 TEST(UefiLayout, ServiceTableOffsetsMatchGnuEfi) {
@@ -38,4 +42,25 @@ TEST(UefiLayout, ConstantsMatchGnuEfi) {
   EXPECT_EQ(EVT_NOTIFY_SIGNAL, Ref.EventNotifySignal);
   EXPECT_EQ(TPL_CALLBACK, Ref.TplCallback);
   EXPECT_EQ(HDA_SSID_VARIABLE_ATTRIBUTES, Ref.VariableNvBsRt);
+}
+
+// The C headers HdaSsidPkg gives a platform say what the modules do: the
+// same GUIDs, variable, record and layouts as our own definitions.
+TEST(Edk2PackageHeaders, AgreeWithTheModulesDefinitions) {
+  const Edk2PackageLayout &C = kEdk2PackageLayout;
+  const EFI_GUID TokenSpace = EfiGuid(HDA_SSID_PKG_TOKEN_SPACE_GUID_TEXT);
+  EXPECT_EQ(std::memcmp(C.VariableGuid, &HDA_SSID_VARIABLE_GUID, 16), 0);
+  EXPECT_EQ(std::memcmp(C.PolicyPpiGuid, &PLATFORM_SSID_POLICY_PPI_GUID, 16), 0);
+  EXPECT_EQ(std::memcmp(C.TokenSpaceGuid, &TokenSpace, 16), 0);
+  ASSERT_EQ(C.VariableNameSize, sizeof(HDA_SSID_VARIABLE_NAME));
+  EXPECT_EQ(std::memcmp(C.VariableName, HDA_SSID_VARIABLE_NAME, sizeof(HDA_SSID_VARIABLE_NAME)), 0);
+  EXPECT_EQ(C.VariableAttributes, HDA_SSID_VARIABLE_ATTRIBUTES);
+  EXPECT_EQ(C.RecordSize, HDA_SSID_RECORD_SIZE);
+  EXPECT_EQ(C.EntrySize, sizeof(SSID_TABLE_ENTRY));
+  EXPECT_EQ(C.EntryBus, offsetof(SSID_TABLE_ENTRY, Bus));
+  EXPECT_EQ(C.EntryExtendedRegister, offsetof(SSID_TABLE_ENTRY, ExtendedRegister));
+  EXPECT_EQ(C.EntrySubsystemVendorId, offsetof(SSID_TABLE_ENTRY, SubsystemVendorId));
+  EXPECT_EQ(C.EntrySubsystemId, offsetof(SSID_TABLE_ENTRY, SubsystemId));
+  EXPECT_EQ(C.EntryReserved, offsetof(SSID_TABLE_ENTRY, Reserved));
+  EXPECT_EQ(C.PolicySsidTable, offsetof(PLATFORM_SSID_POLICY_PPI, SsidTable));
 }

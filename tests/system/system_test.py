@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""System test: the shipped PEIM and the emulated-board build of the driver
-inside Debian's OVMF on QEMU q35, across resets, over one variable store;
-and the shipped X64 PEIM inside OVMF whose PEI runs in 64-bit mode.
+"""System test: the shipped PEIM and driver (its board settings set to q35's
+by hdapack retarget) inside Debian's OVMF on QEMU q35, across resets, over
+one variable store, with the shipped bring-up application; and the shipped
+X64 PEIM inside OVMF whose PEI runs in 64-bit mode.
 
-Usage: system_test.py --release DIR --q35-driver EFI --q35-info EFI --stub-peim EFI --stub-peim-x64 EFI
-                      --hdapack EXE --work DIR [--ovmf-code FD ...] [--ovmf-x64-pei-code FD ...]
+Usage: system_test.py --release DIR --stub-peim EFI --stub-peim-x64 EFI --hdapack EXE --work DIR
+                      [--ovmf-code FD ...] [--ovmf-x64-pei-code FD ...]
 """
 
 import argparse
@@ -60,8 +61,7 @@ class Machine:
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(work)
         ovmf, ovmf_x64_pei = emu.ovmf_from_arguments(args), emu.ovmf_from_arguments(args, x64_pei=True)
-        firmware = emu.build_board_firmware(work, ovmf, args.release, args.q35_driver, args.stub_peim,
-                                            args.hdapack)
+        firmware = emu.build_board_firmware(work, ovmf, args.release, args.stub_peim, args.hdapack)
         # PEI in 64-bit mode: the X64 PEIM and an X64 build of the platform
         # PEIM; no driver, so each record the shell stores stays for the next boot.
         x64_firmware = emu.build_firmware(
@@ -81,7 +81,7 @@ class Machine:
                 [],                          # boot 2: A195 chosen; the driver deletes the record
                 [emu.store_command(A194)],   # boot 3: nothing chosen; store A194 for boot 4
                 [emu.store_command(A195)],   # boot 4: A194 chosen; leave a record for the next machines
-            ], files={"HdaSsidInfo.efi": args.q35_info}, outputs=["info.txt"])
+            ], files={"HdaSsidInfo.efi": os.path.join(args.release, "HdaSsidInfo.efi")}, outputs=["info.txt"])
             x64_pei = pool.submit(emu.run_machine, work, "x64-pei", x64_firmware,
                                   emu.fresh_variables(work, "x64-pei", ovmf_x64_pei.variables),
                                   [[emu.store_command(A195)], [emu.store_command(A194)], []], controller=False)
@@ -138,9 +138,10 @@ class SequenceAcrossResets(unittest.TestCase):
 
 
 class BringUpApplication(unittest.TestCase):
-    def test_reports_the_emulated_board_as_the_driver_sees_it(self):
+    def test_finds_the_emulated_board_in_acpi_and_reports_it_as_the_driver_sees_it(self):
         info = Machine.runs["sequence"].files.get("info.txt", "")
-        for expected in ("configuration space at 0xB00FB000",
+        for expected in ("Board: ECAM base 0xB0000000 (ACPI MCFG), PM timer port 0x0608 (ACPI FADT)",
+                         "configuration space at 0xB00FB000",
                          "vendor 0x8086 device 0x293E",
                          "STATESTS 0x01",
                          "codec 0: vendor ID 0x1AF40022, subsystem ID 0x1AF40022",
@@ -183,8 +184,7 @@ class NoController(unittest.TestCase):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--release", "--q35-driver", "--q35-info", "--stub-peim", "--stub-peim-x64", "--hdapack",
-                   "--work"):
+    for option in ("--release", "--stub-peim", "--stub-peim-x64", "--hdapack", "--work"):
         parser.add_argument(option, required=True)
     emu.add_ovmf_arguments(parser)
     emu.add_ovmf_arguments(parser, x64_pei=True)
