@@ -3,11 +3,13 @@
 // and section readers, placing a file in a volume, and the execute-in-place
 // pad must each end in a clean error or a sound result: never a crash, a
 // hang or a read outside the input (AddressSanitizer watches the reads).
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <span>
 #include <string>
 
+#include "BoardSettings.h"
 #include "FirmwareFile.h"
 #include "PeImage.h"
 
@@ -76,6 +78,24 @@ void CheckPad(std::span<const uint8_t> Bytes) {
   }
 }
 
+// Retargeting writes the two fields of the one block it found, in place.
+void CheckRetarget(std::span<const uint8_t> Bytes) {
+  std::vector<uint8_t> File(Bytes.begin(), Bytes.end());
+  std::string Error;
+  const board::Settings New{0xB0000000, 0x608};
+  if (!board::Retarget(File, New, &Error)) {
+    Check(!Error.empty(), "a refused retarget comes with a reason");
+    Check(std::equal(File.begin(), File.end(), Bytes.begin()), "a refused retarget changes nothing");
+    return;
+  }
+  Check(File.size() == Bytes.size(), "retargeting keeps the size");
+  size_t Changed = 0;
+  for (size_t I = 0; I < File.size(); ++I) {
+    Changed += File[I] != Bytes[I];
+  }
+  Check(Changed <= 8 + 2 + 1, "only the two fields (and a data checksum) change");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
@@ -83,5 +103,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   CheckImage(Bytes);
   CheckFirmwareFile(Bytes);
   CheckPad(Bytes);
+  CheckRetarget(Bytes);
   return 0;
 }
