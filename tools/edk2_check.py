@@ -693,7 +693,8 @@ def main(argv):
     parser.add_argument("--release", required=True, help="the release folder (build/release)")
     parser.add_argument("--edk2", default=os.environ.get("HDA_EDK2_TREE"),
                         help="EDK2 tree or .tar.xz of one (default: $HDA_EDK2_TREE)")
-    parser.add_argument("--work", default="edk2-check", help="scratch folder (emptied first)")
+    parser.add_argument("--work", help="scratch folder, emptied first (default: edk2-check beside the release "
+                        "folder)")
     parser.add_argument("--hdapack", help="hdapack, to retarget the shipped driver (default: tools/hdapack "
                         "beside the release folder, as the build lays them out)")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
@@ -710,7 +711,7 @@ def main(argv):
     if not os.access(args.hdapack, os.X_OK):
         print("edk2_check: no hdapack at %s (give --hdapack)" % args.hdapack, file=sys.stderr)
         return 1
-    work = os.path.abspath(args.work)
+    work = os.path.abspath(args.work or os.path.join(release_dir, "..", "edk2-check"))
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
 
