@@ -3,9 +3,10 @@
 #                    [SUBSYSTEM efi_boot_service_driver|efi_application]
 #                    [LINK_OPTIONS <lld-link options...>])
 # Builds NAME.efi as a freestanding PE/COFF image for the toolchain's
-# architecture. Same sources give the same bytes: /Brepro stamps a content
-# hash instead of a time (its one debug entry, of type REPRO, says so), and
-# no CodeView entry with a PDB path is written.
+# architecture. Same sources give the same bytes: the COFF time stamp is 0
+# (as EDK2's GenFw writes firmware images) instead of the link time, and no
+# debug directory is written at all (no CodeView entry with a PDB path, and
+# none of /Brepro's REPRO entry, 28 bytes in every image).
 #
 # Nothing runs before an entry point (no C runtime), so a global needing a
 # constructor or destructor is an error, not silently dead code. No library
@@ -61,6 +62,6 @@ function(hda_firmware_image NAME)
   target_link_options(${NAME} PRIVATE
     ${HDA_FIRMWARE_MACHINE_OPTIONS}
     /subsystem:${ARG_SUBSYSTEM} /entry:${ARG_ENTRY}
-    /nodefaultlib /Brepro /opt:ref /opt:icf
+    /nodefaultlib /timestamp:0 /opt:ref /opt:icf
     ${ARG_LINK_OPTIONS})
 endfunction()

@@ -7,30 +7,66 @@
 #include "HdaProbe.h"
 #include "HdaSsidRecord.h"
 #include "UefiTables.h"
+#include "VariablePolicy.h"
 
 // Set by the entry point; constant-initialised, as nothing runs before it.
 constinit static EFI_BOOT_SERVICES *gHdaBootServices = nullptr;
 constinit static EFI_RUNTIME_SERVICES *gHdaRuntimeServices = nullptr;
 
-// DataSize 0 deletes the variable (UEFI 2.x, SetVariable). The status is not
-// examined: a failed write leaves what the store holds for the next boot.
+// The only shape the record may have: 4 bytes, attributes exactly 0x7, no
+// lock. The driver's own calls name the variable through this entry, so the
+// name and GUID are stored once.
+struct HDA_SSID_VARIABLE_POLICY {
+  VARIABLE_POLICY_ENTRY Entry;
+  CHAR16 Name[sizeof(HDA_SSID_VARIABLE_NAME) / sizeof(CHAR16)];
+};
+constexpr UINT16 HDA_SSID_POLICY_SIZE = offsetof(HDA_SSID_VARIABLE_POLICY, Name) + sizeof(HDA_SSID_VARIABLE_NAME);
+constinit static const HDA_SSID_VARIABLE_POLICY gHdaSsidPolicy = {
+    {VARIABLE_POLICY_ENTRY_REVISION, HDA_SSID_POLICY_SIZE, sizeof(VARIABLE_POLICY_ENTRY), HDA_SSID_VARIABLE_GUID,
+     HDA_SSID_RECORD_SIZE, HDA_SSID_RECORD_SIZE, HDA_SSID_VARIABLE_ATTRIBUTES, ~HDA_SSID_VARIABLE_ATTRIBUTES,
+     VARIABLE_POLICY_TYPE_NO_LOCK, {0, 0, 0}},
+    u"" HDA_SSID_VARIABLE_NAME_TEXT};
+static_assert(offsetof(HDA_SSID_VARIABLE_POLICY, Name) == sizeof(VARIABLE_POLICY_ENTRY));
+
+constexpr UINT32 HDA_SSID_AUTHENTICATED_ATTRIBUTES = EFI_VARIABLE_AUTHENTICATED_WRITE_ACCESS |
+                                                     EFI_VARIABLE_TIME_BASED_AUTHENTICATED_WRITE_ACCESS |
+                                                     EFI_VARIABLE_ENHANCED_AUTHENTICATED_ACCESS;
+
+// DataSize 0 deletes the variable (UEFI 2.x, SetVariable). A record someone
+// else created with other attributes would make that call fail (a rewrite
+// with different attributes is EFI_INVALID_PARAMETER), so it is deleted
+// first with no access attributes, which UEFI exempts from that rule. An
+// authenticated record cannot be deleted without a signature: it is left as
+// it is, and the PEIM ignores it. GetVariable is asked for the attributes
+// only: with no buffer it answers EFI_BUFFER_TOO_SMALL and still returns
+// them (UEFI 2.8+); when the record is absent, or a firmware does not say,
+// the preset stands and nothing is deleted. The statuses are not examined:
+// a failed write leaves what the store holds for the next boot.
 static VOID WriteHdaSsidRecord(UINTN DataSize, const HDA_SSID_WORD *Value) {
-  gHdaRuntimeServices->SetVariable(HDA_SSID_VARIABLE_NAME, &HDA_SSID_VARIABLE_GUID,
-                                   HDA_SSID_VARIABLE_ATTRIBUTES, DataSize, Value);
+  const CHAR16 *Name = gHdaSsidPolicy.Name;
+  const EFI_GUID *Guid = &gHdaSsidPolicy.Entry.Namespace;
+  UINT32 Attributes = HDA_SSID_VARIABLE_ATTRIBUTES;
+  UINTN NoData = 0;
+  gHdaRuntimeServices->GetVariable(Name, Guid, &Attributes, &NoData, nullptr);
+  if (Attributes != HDA_SSID_VARIABLE_ATTRIBUTES) {
+    if ((Attributes & HDA_SSID_AUTHENTICATED_ATTRIBUTES) != 0) {
+      return;
+    }
+    gHdaRuntimeServices->SetVariable(Name, Guid, 0, 0, nullptr);
+  }
+  gHdaRuntimeServices->SetVariable(Name, Guid, HDA_SSID_VARIABLE_ATTRIBUTES, DataSize, Value);
 }
 
 extern "C" VOID EFIAPI OnEndOfDxe(EFI_EVENT Event, VOID *Context) {
   (void)Context;
-  HDA_SSID_WORD Value = 0;
-  UINTN Size = 0;  // no controller to ask, or no codec recognised: delete
-  HDA_CONTROLLER_SESSION Session;
-  const BOOLEAN Usable = HdaControllerIsUsable();
-  if (Usable) {
+  // A controller that cannot be examined (absent, BAR0 unusable, settings
+  // the code cannot use) says nothing about the codec: the record stays.
+  if (HdaControllerIsUsable()) {
+    HDA_CONTROLLER_SESSION Session;
     HdaControllerOpen(&Session);
-    Size = HdaProbeCodecs(Session.Base, Session.CodecMask, &Value);
-  }
-  WriteHdaSsidRecord(Size, &Value);
-  if (Usable) {
+    HDA_SSID_WORD Value = 0;
+    const UINTN Size = HdaProbeCodecs(Session.Base, Session.CodecMask, &Value);
+    WriteHdaSsidRecord(Size, &Value);
     HdaControllerClose(&Session);
   }
   gHdaBootServices->CloseEvent(Event);
@@ -41,9 +77,17 @@ extern "C" EFI_STATUS EFIAPI HdaSsidDxeEntryPoint(EFI_HANDLE ImageHandle,
   (void)ImageHandle;
   gHdaBootServices = SystemTable->BootServices;
   gHdaRuntimeServices = SystemTable->RuntimeServices;
+  // EDK2's variable driver locks policy registration in its own End-of-DXE
+  // notification, so the policy is registered now, not at End of DXE.
+  // Without the protocol the record is guarded by the checks above only.
+  EDKII_VARIABLE_POLICY_PROTOCOL *VariablePolicy;  // read only when located
+  if (!EFI_ERROR(gHdaBootServices->LocateProtocol(&EDKII_VARIABLE_POLICY_PROTOCOL_GUID, nullptr,
+                                                  reinterpret_cast<VOID **>(&VariablePolicy)))) {
+    VariablePolicy->RegisterVariablePolicy(&gHdaSsidPolicy.Entry);
+  }
   // If this fails the probe does not run this boot and the previous boot's
   // record stays; the driver has nothing else to report it to.
-  EFI_EVENT Event = nullptr;
+  EFI_EVENT Event;  // the notification gets it; nothing here reads it
   gHdaBootServices->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, OnEndOfDxe, nullptr,
                                   &EFI_END_OF_DXE_EVENT_GROUP_GUID, &Event);
   return EFI_SUCCESS;

@@ -22,10 +22,17 @@ extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle
   // contents in the bytes it does not fill.
   HDA_SSID_WORD Stored = 0;
   UINTN DataSize = sizeof(Stored);
+  UINT32 Attributes = 0;
   Status = VariablePpi->GetVariable(VariablePpi, HDA_SSID_VARIABLE_NAME, &HDA_SSID_VARIABLE_GUID,
-                                    nullptr, &DataSize, &Stored);
+                                    &Attributes, &DataSize, &Stored);
   if (EFI_ERROR(Status)) {
     return Status;
+  }
+  // Only HdaSsidDetectDxe's record counts: one written with other
+  // attributes (by a shell's setvar, or an OS, or another driver) is treated
+  // as no record at all, with the status an absent one gives.
+  if (Attributes != HDA_SSID_VARIABLE_ATTRIBUTES) {
+    return EFI_NOT_FOUND;
   }
 
   PLATFORM_SSID_POLICY_PPI *Policy = nullptr;

@@ -41,19 +41,18 @@ protected:
     ASSERT_EQ(Uefi.CreateEventExCalls.size(), 1u);
     const CreateEventExCall &Call = Uefi.CreateEventExCalls[0];
     Call.NotifyFunction(Uefi.EventToCreate, const_cast<VOID *>(Call.NotifyContext));
-    ASSERT_EQ(Uefi.SetVariableCalls.size(), 1u) << "the record is written or deleted once";
     ASSERT_EQ(Uefi.ClosedEvents, std::vector<EFI_EVENT>{Uefi.EventToCreate});
   }
 
-  // The record the probe left: its value, or nullopt when it deleted it.
+  // The record the store holds after End of DXE: its value, or nullopt.
   std::optional<uint32_t> Record() const {
-    const SetVariableCall &Call = Uefi.SetVariableCalls.at(0);
-    if (Call.Data.empty()) {
+    if (!Uefi.StoredRecord) {
       return std::nullopt;
     }
-    EXPECT_EQ(Call.Data.size(), 4u);
+    EXPECT_EQ(Uefi.StoredRecord->size(), 4u);
+    EXPECT_EQ(Uefi.StoredAttributes, 0x7u);
     uint32_t Value = 0;
-    std::memcpy(&Value, Call.Data.data(), sizeof Value);
+    std::memcpy(&Value, Uefi.StoredRecord->data(), sizeof Value);
     return Value;
   }
 
@@ -98,7 +97,59 @@ TEST_F(ProbeTest, TypicalRoadAccessSequence) {
   };
   EXPECT_EQ(Hw.Log, Expected);
   EXPECT_EQ(Record(), 0xA1951458u);
+  ASSERT_EQ(Uefi.SetVariableCalls.size(), 1u) << "one write a boot for the driver's own record";
   EXPECT_EQ(Uefi.SetVariableCalls[0].HardwareAccessesBefore, Expected.size() - 2);
+}
+
+// What the store held before End of DXE: a record of the driver's own shape
+// is rewritten with one SetVariable; one with other attributes, which would
+// make that call fail, is deleted first (with no access attributes, as UEFI
+// allows whatever the stored ones); an authenticated one, which cannot be
+// deleted without a signature, is left alone.
+TEST(ProbeRecord, ReplacesWhatItCanAndLeavesWhatItCannot) {
+  struct Case {
+    const char *Name;
+    std::optional<std::vector<uint8_t>> Before;
+    uint32_t BeforeAttributes;
+    uint32_t CodecAnswer;
+    std::vector<std::pair<uint32_t, size_t>> Calls;  // attributes, data size
+    std::optional<uint32_t> After;
+    uint32_t AfterAttributes;
+  };
+  const std::vector<uint8_t> A194 = {0x58, 0x14, 0x94, 0xA1};
+  const Case Cases[] = {
+      {"no record", std::nullopt, 0, kCodecA195, {{7, 4}}, 0xA1951458, 7},
+      {"its own record", A194, 7, kCodecA195, {{7, 4}}, 0xA1951458, 7},
+      {"its own attributes, longer", std::vector<uint8_t>(8, 0), 7, kCodecA195, {{7, 4}}, 0xA1951458, 7},
+      {"a shell's NV+BS record", A194, 3, kCodecA195, {{0, 0}, {7, 4}}, 0xA1951458, 7},
+      {"a shell's record, no codec known", A194, 3, kCodecOther, {{0, 0}, {7, 0}}, std::nullopt, 0},
+      {"authenticated, from the OS", A194, 0x27, kCodecA195, {}, 0xA1941458, 0x27},
+  };
+  for (const Case &C : Cases) {
+    SCOPED_TRACE(C.Name);
+    Bench Hw;
+    FakeUefi Uefi;
+    Hw.Config.Present(0x293E8086, 0x06, kBase, 0);
+    Hw.Controller.SetStatests(0x1);
+    FitCodec(Hw, 0, C.CodecAnswer);
+    Uefi.StoredRecord = C.Before;
+    Uefi.StoredAttributes = C.BeforeAttributes;
+    HdaSsidDxeEntryPoint(nullptr, &Uefi.SystemTable);
+    OnEndOfDxe(Uefi.EventToCreate, nullptr);
+    std::vector<std::pair<uint32_t, size_t>> Calls;
+    for (const SetVariableCall &Call : Uefi.SetVariableCalls) {
+      Calls.emplace_back(Call.Attributes, Call.Data.size());
+    }
+    EXPECT_EQ(Calls, C.Calls);
+    ASSERT_EQ(Uefi.StoredRecord.has_value(), C.After.has_value());
+    if (C.After) {
+      uint32_t Value = 0;
+      std::memcpy(&Value, Uefi.StoredRecord->data(), 4);
+      EXPECT_EQ(Value, *C.After);
+      EXPECT_EQ(Uefi.StoredAttributes, C.AfterAttributes);
+    }
+    EXPECT_EQ(Hw.Config.Command(), 0x06) << "the controller is restored either way";
+  }
 }
 
 struct CodecCase {
@@ -248,8 +299,11 @@ protected:
   }
 };
 
+// A controller that cannot be examined says nothing about the codec: the
+// record the previous boot left stays as it is.
 TEST_P(GuardTest, TouchesNothingWithoutAUsableController) {
   const GuardCase &C = GetParam();
+  Uefi.StoredRecord = std::vector<uint8_t>{0x58, 0x14, 0x94, 0xA1};
   gHdaBoardSettings.PciExpressBaseAddress = C.EcamBase;
   gHdaBoardSettings.PmTimerPort = C.PmTimerPort;
   Hw.EcamBase = C.EcamBase;
@@ -263,7 +317,8 @@ TEST_P(GuardTest, TouchesNothingWithoutAUsableController) {
     EXPECT_EQ(Hw.Config.Command(), 0x00);
     return;
   }
-  EXPECT_EQ(Record(), std::nullopt) << "no controller: no codec recognised";
+  EXPECT_EQ(Record(), 0xA1941458u) << "the record is kept";
+  EXPECT_TRUE(Uefi.SetVariableCalls.empty());
   EXPECT_TRUE(Writes().empty());
   ASSERT_EQ(Hw.Log.size(), C.ConfigReads);
   for (const Access &A : Hw.Log) {

@@ -41,7 +41,7 @@ TEST_P(ImageTest, IsAnEfiImageForItsMachineAndSubsystem) {
   EXPECT_EQ(Pe.Directory(pecoff::kDirectoryImport).Size, 0u) << "firmware images import nothing";
 }
 
-// /Brepro leaves one debug entry, of type REPRO (16), with no data; a CodeView
+// No debug entry at all, or only REPRO (16) ones with no data; a CodeView
 // entry would carry a PDB path and make the bytes depend on the build folder.
 TEST_P(ImageTest, CarriesNoDebugPaths) {
   const pecoff::DataDirectory Debug = Pe.Directory(pecoff::kDirectoryDebug);

@@ -70,6 +70,7 @@ struct SelectCase {
   const SSID_TABLE_ENTRY *PolicyBefore;
   EFI_STATUS Status;
   const SSID_TABLE_ENTRY *PolicyAfter;
+  UINT32 Attributes = HDA_SSID_VARIABLE_ATTRIBUTES;  // the stored record's
 };
 void PrintTo(const SelectCase &C, std::ostream *Out) { *Out << C.Name; }
 
@@ -81,6 +82,7 @@ protected:
 TEST_P(SelectTest, ChoosesTheTableForTheStoredCodec) {
   const SelectCase &C = GetParam();
   Pei.Record = C.Record;
+  Pei.RecordAttributes = C.Attributes;
   Pei.Policy.Revision = 0x5A5A;
   Pei.Policy.SsidTable = C.PolicyBefore;
   EXPECT_EQ(HdaSsidPeiEntryPoint(nullptr, Pei.PeiServices()), C.Status);
@@ -101,7 +103,11 @@ INSTANTIATE_TEST_SUITE_P(
         SelectCase{"UnknownCodec", Bytes(0x12345678), nullptr, EFI_SUCCESS, nullptr},
         SelectCase{"LongerRecord", std::vector<uint8_t>{0x58, 0x14, 0x95, 0xA1, 0}, nullptr,
                    EFI_BUFFER_TOO_SMALL, nullptr},
-        SelectCase{"ShorterRecord", std::vector<uint8_t>{0x58, 0x14}, nullptr, EFI_SUCCESS, nullptr}),
+        SelectCase{"ShorterRecord", std::vector<uint8_t>{0x58, 0x14}, nullptr, EFI_SUCCESS, nullptr},
+        // Only a record HdaSsidDetectDxe could have written counts; any other
+        // reads as no record.
+        SelectCase{"ShellsNvBsRecord", Bytes(0xA1951458), nullptr, EFI_NOT_FOUND, nullptr, 0x3},
+        SelectCase{"AuthenticatedRecord", Bytes(0xA1941458), nullptr, EFI_NOT_FOUND, nullptr, 0x27}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
 TEST(PeiSelect, CallsLocateReadLocateInOrderWithTheRecordsArguments) {
@@ -114,7 +120,7 @@ TEST(PeiSelect, CallsLocateReadLocateInOrderWithTheRecordsArguments) {
   EXPECT_EQ(Pei.Calls[1].What, PeiCall::GetVariable);
   EXPECT_EQ(Pei.Calls[1].VariableName, u"ZelHdaSsid");
   EXPECT_TRUE(Pei.Calls[1].Guid == HDA_SSID_VARIABLE_GUID);
-  EXPECT_FALSE(Pei.Calls[1].AttributesRequested);
+  EXPECT_TRUE(Pei.Calls[1].AttributesRequested);
   EXPECT_EQ(Pei.Calls[1].DataSizeIn, 4u);
   EXPECT_EQ(Pei.Calls[1].BufferBefore, Bytes(0)) << "the value is preset to 0 before the read";
   EXPECT_EQ(Pei.Calls[2].What, PeiCall::LocatePpi);

@@ -193,8 +193,21 @@ std::optional<std::vector<uint8_t>> Compact(std::span<const uint8_t> Bytes, std:
   const Reader R(Bytes);
   const uint64_t Coff = Old->PeOffset + 4;
   const uint64_t OptionalSize = R.U16(Coff + 16);
-  const uint64_t HeaderTail = 24 + OptionalSize + 40 * uint64_t{Old->Sections.size()};  // PE signature on
   const uint32_t FileAlignment = Old->FileAlignment;
+  const bool InPlace = Old->SectionAlignment == FileAlignment;
+  // An image whose RVAs stay keeps only the data directories up to its last
+  // used one: the rest are zeros the loader never needs. A count of exactly
+  // 5 is avoided, as EDK2's PE loader (BasePeCoffLib) then still reads the
+  // base-relocation entry, which would lie past the optional header.
+  size_t Keep = Old->Directories.size();
+  if (!InPlace) {
+    while (Keep > 0 && Old->Directories[Keep - 1].Rva == 0 && Old->Directories[Keep - 1].Size == 0) {
+      --Keep;
+    }
+    Keep += Keep == kDirectoryBaseRelocation;
+  }
+  const uint64_t NewOptionalSize = OptionalSize - 8 * (Old->Directories.size() - Keep);
+  const uint64_t HeaderTail = 24 + NewOptionalSize + 40 * uint64_t{Old->Sections.size()};  // PE signature on
   if (FileAlignment == 0 || (FileAlignment & (FileAlignment - 1)) != 0 || Old->SizeOfHeaders % FileAlignment != 0) {
     return Fail(Error, "file alignment or SizeOfHeaders is not a power of two multiple");
   }
@@ -213,7 +226,6 @@ std::optional<std::vector<uint8_t>> Compact(std::span<const uint8_t> Bytes, std:
     return Fail(Error, "the headers do not fit in SizeOfHeaders");
   }
   const uint32_t Shift = static_cast<uint32_t>(Old->SizeOfHeaders - NewHeaders);
-  const bool InPlace = Old->SectionAlignment == FileAlignment;
   const uint32_t RvaShift = InPlace ? Shift : 0;
   for (size_t S = 0; S < Old->Sections.size(); ++S) {
     const Section &Sec = Old->Sections[S];
@@ -240,18 +252,23 @@ std::optional<std::vector<uint8_t>> Compact(std::span<const uint8_t> Bytes, std:
   Out[0] = 'M';
   Out[1] = 'Z';
   PutLe(Out, 0x3C, kDosHeaderSize, 4);
-  std::copy_n(Bytes.begin() + Old->PeOffset, HeaderTail, Out.begin() + kDosHeaderSize);
+  const uint64_t Kept = 24 + NewOptionalSize;  // signature, COFF header, optional header with Keep directories
+  std::copy_n(Bytes.begin() + Old->PeOffset, Kept, Out.begin() + kDosHeaderSize);
+  std::copy_n(Bytes.begin() + Old->OptionalHeaderOffset + OptionalSize, 40 * Old->Sections.size(),
+              Out.begin() + kDosHeaderSize + Kept);
   std::copy(Bytes.begin() + Old->SizeOfHeaders, Bytes.end(), Out.begin() + NewHeaders);
   const uint64_t Opt = kDosHeaderSize + 24;
   const uint64_t Directories = Opt + (Old->Pe32Plus ? 112 : 96);
   PutLe(Out, Opt + 60, NewHeaders, 4);
+  PutLe(Out, kDosHeaderSize + 4 + 16, NewOptionalSize, 2);  // SizeOfOptionalHeader
+  PutLe(Out, Directories - 4, Keep, 4);                     // NumberOfRvaAndSizes
   std::vector<Section> Moved = Old->Sections;
   for (size_t S = 0; S < Moved.size(); ++S) {
     Moved[S].VirtualAddress -= RvaShift;
-    PutLe(Out, Opt + OptionalSize + 40 * S + 12, Moved[S].VirtualAddress, 4);
+    PutLe(Out, Opt + NewOptionalSize + 40 * S + 12, Moved[S].VirtualAddress, 4);
     if (Moved[S].RawSize != 0) {
       Moved[S].RawOffset -= Shift;
-      PutLe(Out, Opt + OptionalSize + 40 * S + 20, Moved[S].RawOffset, 4);
+      PutLe(Out, Opt + NewOptionalSize + 40 * S + 20, Moved[S].RawOffset, 4);
     }
   }
   // File offset of Size bytes at a new RVA, inside one section's data.

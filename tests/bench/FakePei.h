@@ -43,6 +43,7 @@ public:
   // as PI's does: EFI_NOT_FOUND, EFI_BUFFER_TOO_SMALL (with the size needed)
   // or the data; StatusOverride replaces the status of a successful read.
   std::optional<std::vector<uint8_t>> Record;
+  UINT32 RecordAttributes = HDA_SSID_VARIABLE_ATTRIBUTES;
   std::optional<EFI_STATUS> StatusOverride;
 
   PLATFORM_SSID_POLICY_PPI Policy{};

@@ -4,6 +4,7 @@
 
 #include "HdaBench.h"
 #include "RecordStore.h"
+#include "VariablePolicy.h"
 
 namespace bench {
 
@@ -52,8 +53,51 @@ EFI_STATUS EFIAPI FakeSetVariable(const CHAR16 *Name, const EFI_GUID *Guid, UINT
     Call.Data.assign(Bytes, Bytes + DataSize);
   }
   Call.HardwareAccessesBefore = HardwareAccessesSoFar();
-  FakeUefi::Current().SetVariableCalls.push_back(std::move(Call));
+  FakeUefi &Uefi = FakeUefi::Current();
+  Uefi.SetVariableCalls.push_back(std::move(Call));
+  if (Name == nullptr || Guid == nullptr || std::u16string(Name) != HDA_SSID_VARIABLE_NAME ||
+      !(*Guid == HDA_SSID_VARIABLE_GUID)) {
+    return EFI_INVALID_PARAMETER;  // the driver names no other variable
+  }
+  constexpr UINT32 Authenticated = EFI_VARIABLE_AUTHENTICATED_WRITE_ACCESS |
+                                   EFI_VARIABLE_TIME_BASED_AUTHENTICATED_WRITE_ACCESS |
+                                   EFI_VARIABLE_ENHANCED_AUTHENTICATED_ACCESS;
+  const bool Delete = DataSize == 0 || (Attributes & (EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS)) == 0;
+  if (Uefi.StoredRecord) {
+    if (Attributes != 0 && Attributes != Uefi.StoredAttributes) {
+      return EFI_INVALID_PARAMETER;
+    }
+    if ((Uefi.StoredAttributes & Authenticated) != 0) {
+      return EFI_SECURITY_VIOLATION;
+    }
+  }
+  if (Delete) {
+    if (!Uefi.StoredRecord) {
+      return EFI_NOT_FOUND;
+    }
+    Uefi.StoredRecord.reset();
+    return EFI_SUCCESS;
+  }
+  const auto *Bytes = static_cast<const uint8_t *>(Data);
+  Uefi.StoredRecord = std::vector<uint8_t>(Bytes, Bytes + DataSize);
+  Uefi.StoredAttributes = Attributes;
   return EFI_SUCCESS;
+}
+
+EFI_STATUS EFIAPI FakeRegisterVariablePolicy(const VARIABLE_POLICY_ENTRY *Entry) {
+  const auto *Bytes = reinterpret_cast<const uint8_t *>(Entry);
+  FakeUefi::Current().RegisteredPolicies.emplace_back(Bytes, Bytes + Entry->Size);
+  return EFI_SUCCESS;
+}
+
+EDKII_VARIABLE_POLICY_PROTOCOL gFakeVariablePolicy = {0x20000, nullptr, nullptr, FakeRegisterVariablePolicy};
+
+EFI_STATUS EFIAPI FakeLocateProtocol(const EFI_GUID *Protocol, VOID *, VOID **Interface) {
+  if (FakeUefi::Current().HasVariablePolicy && *Protocol == EDKII_VARIABLE_POLICY_PROTOCOL_GUID) {
+    *Interface = &gFakeVariablePolicy;
+    return EFI_SUCCESS;
+  }
+  return EFI_NOT_FOUND;
 }
 EFI_STATUS EFIAPI FakeOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const CHAR16 *String) {
   FakeUefi::Current().Console += String;
@@ -62,7 +106,8 @@ EFI_STATUS EFIAPI FakeOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const CHAR
 
 EFI_STATUS EFIAPI FakeGetVariable(const CHAR16 *Name, const EFI_GUID *Guid, UINT32 *Attributes, UINTN *DataSize,
                                   VOID *Data) {
-  return ReadStoredRecord(FakeUefi::Current().StoredRecord, Name, Guid, Attributes, DataSize, Data);
+  FakeUefi &Uefi = FakeUefi::Current();
+  return ReadStoredRecord(Uefi.StoredRecord, Uefi.StoredAttributes, Name, Guid, Attributes, DataSize, Data);
 }
 }  // namespace
 
@@ -73,6 +118,7 @@ FakeUefi::FakeUefi() {
   gCurrent = this;
   BootServices.CreateEventEx = FakeCreateEventEx;
   BootServices.CloseEvent = FakeCloseEvent;
+  BootServices.LocateProtocol = FakeLocateProtocol;
   RuntimeServices.SetVariable = FakeSetVariable;
   RuntimeServices.GetVariable = FakeGetVariable;
   ConOut.OutputString = FakeOutputString;

@@ -2,7 +2,10 @@
 // DXE driver's host tests. The services use the EFIAPI (Microsoft x64)
 // convention, as firmware's do. A SetVariable call also notes how many
 // hardware accesses the bench had logged by then, so tests can place it in
-// the access sequence.
+// the access sequence, and acts on the store as UEFI's does: an existing
+// record is rewritten only with its own attributes or deleted with none, and
+// an authenticated one cannot be changed without a signature. EDK2's
+// variable policy protocol can be offered; it records what is registered.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "HdaSsidRecord.h"
 #include "UefiTables.h"
 
 namespace bench {
@@ -45,8 +49,11 @@ public:
   EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL ConOut{};
 
   std::u16string Console;  // everything written to ConOut
-  // The store's "ZelHdaSsid" record for GetVariable, or none.
+  // The store's "ZelHdaSsid" record and its attributes, or none.
   std::optional<std::vector<uint8_t>> StoredRecord;
+  UINT32 StoredAttributes = HDA_SSID_VARIABLE_ATTRIBUTES;
+  bool HasVariablePolicy = false;
+  std::vector<std::vector<uint8_t>> RegisteredPolicies;  // each entry's Size bytes
 
   EFI_STATUS CreateEventExStatus = EFI_SUCCESS;
   EFI_EVENT EventToCreate = reinterpret_cast<EFI_EVENT>(0xE7E7);

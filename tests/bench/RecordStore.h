@@ -1,7 +1,8 @@
 // A variable store holding at most the "ZelHdaSsid" record, read as UEFI's
-// GetVariable and PI's read-only variable PPI read: EFI_NOT_FOUND,
-// EFI_BUFFER_TOO_SMALL with the size needed, or the data with its size and
-// attributes. Shared by the DXE and PEI fakes.
+// GetVariable and PI's read-only variable PPI read: EFI_NOT_FOUND, or the
+// record's attributes (UEFI 2.8 and later return them with
+// EFI_BUFFER_TOO_SMALL too) and either EFI_BUFFER_TOO_SMALL with the size
+// needed or the data with its size. Shared by the DXE and PEI fakes.
 #pragma once
 
 #include <algorithm>
@@ -13,10 +14,14 @@
 
 namespace bench {
 
-inline EFI_STATUS ReadStoredRecord(const std::optional<std::vector<uint8_t>> &Record, const CHAR16 *Name,
-                                   const EFI_GUID *Guid, UINT32 *Attributes, UINTN *DataSize, VOID *Data) {
+inline EFI_STATUS ReadStoredRecord(const std::optional<std::vector<uint8_t>> &Record, UINT32 StoredAttributes,
+                                   const CHAR16 *Name, const EFI_GUID *Guid, UINT32 *Attributes, UINTN *DataSize,
+                                   VOID *Data) {
   if (!Record || std::u16string(Name) != HDA_SSID_VARIABLE_NAME || !(*Guid == HDA_SSID_VARIABLE_GUID)) {
     return EFI_NOT_FOUND;
+  }
+  if (Attributes != nullptr) {
+    *Attributes = StoredAttributes;
   }
   if (*DataSize < Record->size()) {
     *DataSize = Record->size();
@@ -24,9 +29,6 @@ inline EFI_STATUS ReadStoredRecord(const std::optional<std::vector<uint8_t>> &Re
   }
   std::copy(Record->begin(), Record->end(), static_cast<uint8_t *>(Data));
   *DataSize = Record->size();
-  if (Attributes != nullptr) {
-    *Attributes = HDA_SSID_VARIABLE_ATTRIBUTES;
-  }
   return EFI_SUCCESS;
 }
 

@@ -94,6 +94,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   }
   Hw.Timer.StepPerRead = 0;
   Hw.Timer.StepCycle = Steps;
+  // What the store held: nothing, the driver's own record, or anyone's.
+  if (In.ConsumeBool()) {
+    Uefi.StoredRecord = In.ConsumeBytes<uint8_t>(In.ConsumeIntegralInRange<size_t>(1, 16));
+    Uefi.StoredAttributes = In.ConsumeBool() ? 0x7 : In.ConsumeIntegral<uint32_t>();
+  }
+  const auto RecordBefore = Uefi.StoredRecord;
+  const uint32_t AttributesBefore = Uefi.StoredAttributes;
+  const bool Foreign = RecordBefore && AttributesBefore != 0x7;
+  const bool Authenticated = Foreign && (AttributesBefore & 0xB0) != 0;
 
   const bool Usable = (VendorDevice & 0xFFFF) != 0xFFFF && (Bar0 & 0xFFFFFFF0) != 0 &&
                       (Bar0 & 0xFFFFFFF0) <= 0xFFFFFFFF - HDA_REG_LAST_USED &&
@@ -133,16 +142,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
     Check((Hw.Controller.Gctl() & 0xFF) == (Gctl & 0xFF), "GCTL low byte as found");
   }
 
-  Check(Uefi.SetVariableCalls.size() == 1, "exactly one SetVariable");
-  const SetVariableCall &Call = Uefi.SetVariableCalls[0];
-  Check(Call.Name == u"ZelHdaSsid" && Call.Guid && *Call.Guid == HDA_SSID_VARIABLE_GUID && Call.Attributes == 0x7,
-        "the record's name, GUID and attributes");
-  if (!Call.Data.empty()) {
-    uint32_t Value = 0;
-    Check(Call.Data.size() == 4, "a 4-byte record");
-    std::memcpy(&Value, Call.Data.data(), 4);
-    Check(Value == 0xA1951458 || Value == 0xA1941458 || Value == 0, "a recognised value");
-    Check(Usable, "a record only from a usable controller");
+  for (const SetVariableCall &Call : Uefi.SetVariableCalls) {
+    Check(Call.Name == u"ZelHdaSsid" && Call.Guid && *Call.Guid == HDA_SSID_VARIABLE_GUID, "the record's name, GUID");
+  }
+  if (!Usable || Authenticated) {
+    Check(Uefi.SetVariableCalls.empty(), "no write without a usable controller, or over an authenticated record");
+    Check(Uefi.StoredRecord == RecordBefore && Uefi.StoredAttributes == AttributesBefore, "the record is kept");
+  } else {
+    Check(Uefi.SetVariableCalls.size() == (Foreign ? 2u : 1u), "one write, after one delete of another's record");
+    if (Foreign) {
+      const SetVariableCall &Delete = Uefi.SetVariableCalls[0];
+      Check(Delete.Attributes == 0 && Delete.Data.empty(), "another's record deleted with no access attributes");
+    }
+    const SetVariableCall &Call = Uefi.SetVariableCalls.back();
+    Check(Call.Attributes == 0x7, "the record's attributes");
+    if (!Call.Data.empty()) {
+      uint32_t Value = 0;
+      Check(Call.Data.size() == 4, "a 4-byte record");
+      std::memcpy(&Value, Call.Data.data(), 4);
+      Check(Value == 0xA1951458 || Value == 0xA1941458 || Value == 0, "a recognised value");
+    }
+    Check(!Uefi.StoredRecord || (Uefi.StoredRecord->size() == 4 && Uefi.StoredAttributes == 0x7),
+          "the store ends with the driver's record or none");
   }
   Check(Uefi.ClosedEvents.size() == 1 && Uefi.ClosedEvents[0] == Uefi.EventToCreate, "exactly one CloseEvent");
   return 0;

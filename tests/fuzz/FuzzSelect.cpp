@@ -58,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
     } else {
       Pei.Record = In.ConsumeBytes<uint8_t>(In.ConsumeIntegralInRange<size_t>(0, 4096));
     }
+    Pei.RecordAttributes = In.ConsumeBool() ? HDA_SSID_VARIABLE_ATTRIBUTES : In.ConsumeIntegral<uint32_t>();
   }
 
   const EFI_STATUS Status = HdaSsidPeiEntryPoint(nullptr, Pei.PeiServices());
@@ -75,6 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
     Expected = VariableLocate;
   } else if (EFI_ERROR(Read)) {
     Expected = Read;
+  } else if (Pei.RecordAttributes != HDA_SSID_VARIABLE_ATTRIBUTES) {
+    Expected = EFI_NOT_FOUND;  // a record of another writer reads as none
   } else if (!Pei.PolicyInstalled || EFI_ERROR(PolicyLocate)) {
     Expected = PolicyLocate;
   } else {
