@@ -78,10 +78,11 @@ TRACE_LINE = re.compile(r"memory_region_ops_(read|write) cpu \S+ mr \S+ addr (0x
                         r"value (0x[0-9a-f]+) size (\d+) name '([^']+)'")
 
 
-def store_command(value):
-    """Shell command that stores value as the record, little-endian."""
+def store_command(value, attributes="-bs -rt -nv"):
+    """Shell command that stores value as the record, little-endian, with
+    the driver's attributes unless told otherwise."""
     data = value.to_bytes(4, "little").hex().upper()
-    return "setvar %s -guid %s -bs -rt -nv =%s" % (VARIABLE_NAME, VARIABLE_GUID, data)
+    return "setvar %s -guid %s %s =%s" % (VARIABLE_NAME, VARIABLE_GUID, attributes, data)
 
 
 @dataclass

@@ -94,8 +94,37 @@ class Machine:
                                         emu.fresh_variables(work, "no-controller", variables),
                                         [["dmem FFFFFFF0 10 > vector.txt"]], controller=False,
                                         outputs=["vector.txt"])
+            # A record someone else made with NV+BS only, as a shell's setvar
+            # does: made in OVMF without the modules, then booted with them.
+            foreign_store = emu.fresh_variables(work, "foreign", ovmf.variables)
+            foreign = pool.submit(cls.foreign_record, work, ovmf, firmware, foreign_store)
             cls.runs["no-codec"], cls.runs["no-controller"] = no_codec.result(), no_controller.result()
+            cls.runs["foreign"] = foreign.result()
         cls.seconds = time.monotonic() - started
+
+
+    @staticmethod
+    def foreign_record(work, ovmf, firmware, variables):
+        emu.run_machine(work, "foreign-made", ovmf.code, variables, [[emu.store_command(A195, FOREIGN)]],
+                        controller=False)
+        return emu.run_machine(work, "foreign", firmware, variables, [
+            # after the driver: try to make such a record again, and look
+            [emu.store_command(A195, FOREIGN), "dmpstore -guid %s > again.txt" % emu.VARIABLE_GUID]],
+            outputs=["again.txt"])
+
+
+FOREIGN = "-bs -nv"  # attributes 0x3
+
+
+class ForeignRecord(unittest.TestCase):
+    def test_peim_ignores_it_and_the_driver_replaces_it(self):
+        boot = Machine.runs["foreign"].boots[0]
+        self.assertEqual(boot.policy, NULL_REPORT, "a record of attributes 0x3 selects nothing")
+        self.assertIsNone(boot.record, "the driver removed it (QEMU's codec is no known variant)")
+
+    def test_the_variable_policy_refuses_another_such_record(self):
+        again = Machine.runs["foreign"].files.get("again.txt", "")
+        self.assertIn("No matching variables", again)
 
 
 class X64Pei(unittest.TestCase):
@@ -168,12 +197,12 @@ class NoCodec(unittest.TestCase):
 
 
 class NoController(unittest.TestCase):
-    def test_guard_touches_nothing_deletes_the_record_and_boot_goes_on(self):
+    def test_guard_touches_nothing_keeps_the_record_and_boot_goes_on(self):
         run = Machine.runs["no-controller"]
         boot = run.boots[0]
         self.assertEqual(boot.policy, expected_report(A195))
-        self.assertIsNone(boot.record)
-        self.assertIn("No matching variables", boot.dump, "the boot went on to the shell")
+        self.assertEqual(boot.record, A195, "nothing could be examined, so the record stays")
+        self.assertIn(emu.VARIABLE_NAME, boot.dump, "the boot went on to the shell")
         writes = [a for a in run.accesses if a.kind == "write"]
         self.assertFalse([a for a in writes if a.region in ("system.flash0", "intel-hda")], writes)
         self.assertFalse([a for a in writes if a.address == emu.ECAM_HDA + 4 and a.size == 1])
