@@ -33,12 +33,13 @@ endif()
 # passes its HDA_BOARD_* cache variables); a platform patches them.
 set(HDA_BOARD_DEFINES HDA_BOARD_ECAM_BASE=${HDA_BOARD_ECAM_BASE}u
   HDA_BOARD_PM_TIMER_PORT=${HDA_BOARD_PM_TIMER_PORT}u)
+set(HDA_PROFILE_DEFINE "HDA_BOARD_PROFILE_HEADER=\"${HDA_BOARD_PROFILE_FILE}\"")
 
 function(hda_firmware_target NAME DEFINES)
   target_include_directories(${NAME} PRIVATE
     ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/platform ${PROJECT_SOURCE_DIR}/dxe
     ${CMAKE_CURRENT_SOURCE_DIR})
-  target_compile_definitions(${NAME} PRIVATE ${DEFINES})
+  target_compile_definitions(${NAME} PRIVATE ${DEFINES} ${HDA_PROFILE_DEFINE})
   target_compile_options(${NAME} PRIVATE ${HDA_FIRMWARE_COMPILE_OPTIONS})
 endfunction()
 

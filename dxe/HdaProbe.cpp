@@ -1,6 +1,7 @@
 #include "HdaProbe.h"
 
 #include "HdaBoard.h"
+#include "HdaBoardProfile.h"
 #include "HdaRegisters.h"
 #include "HdaTransport.h"
 #include "HwAccess.h"
@@ -53,16 +54,17 @@ VOID HdaControllerClose(const HDA_CONTROLLER_SESSION *Session) {
   MmioWrite8(Session->Config + PCI_COMMAND_OFFSET, Session->SavedCommand);
 }
 
-// The codec answers vendor-high (HD Audio 1.0a, 7.3.4.12); the record keeps
-// PCI's vendor-low layout.
-constexpr UINT32 SwapHalves(UINT32 Word) { return Word >> 16 | Word << 16; }
-
+// The board profile's variants, and the zero answer where the board records
+// it (a codec with no subsystem ID programmed; stored as 0).
 BOOLEAN HdaRecognisedSsid(UINT32 Response, HDA_SSID_WORD *Stored) {
   switch (Response) {
-  case SwapHalves(HDA_SSID_VARIANT_A194):
-  case SwapHalves(HDA_SSID_VARIANT_A195):
-  case 0:  // a codec with no subsystem ID programmed; stored as 0
-    *Stored = SwapHalves(Response);
+#define HDA_RECOGNISED_ANSWER(Name, Answer) case Answer:
+    HDA_BOARD_VARIANTS(HDA_RECOGNISED_ANSWER)
+#undef HDA_RECOGNISED_ANSWER
+#if HDA_BOARD_RECORDS_ZERO_ANSWER
+  case 0:
+#endif
+    *Stored = HdaRecordOfAnswer(Response);
     return true;
   default:
     return false;

@@ -23,10 +23,8 @@ constexpr HDA_SSID_WORD HdaSsidWord(UINT16 SubsystemVendorId, UINT16 SubsystemId
   return static_cast<HDA_SSID_WORD>(SubsystemId) << 16 | SubsystemVendorId;
 }
 
-// The two codec variants the board is built with.
-constexpr HDA_SSID_WORD HDA_SSID_VARIANT_A194 = HdaSsidWord(0x1458, 0xA194);
-constexpr HDA_SSID_WORD HDA_SSID_VARIANT_A195 = HdaSsidWord(0x1458, 0xA195);
+// The codec variants a board may carry, and their records, come from its
+// profile: HdaBoardProfile.h.
 
 static_assert(sizeof(HDA_SSID_VARIABLE_NAME) == 11 * sizeof(CHAR16));
 static_assert(HDA_SSID_VARIABLE_ATTRIBUTES == 0x7);
-static_assert(HDA_SSID_VARIANT_A195 == 0xA1951458);

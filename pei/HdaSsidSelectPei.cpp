@@ -45,10 +45,12 @@ extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle
   if (Stored == FindDefaultHdaSsid() || Policy->SsidTable != nullptr) {
     return Status;
   }
-  if (Stored == HDA_SSID_VARIANT_A194) {
-    Policy->SsidTable = SsidTableA194.Entries;
-  } else if (Stored == HDA_SSID_VARIANT_A195) {
-    Policy->SsidTable = SsidTableA195.Entries;
-  }
+  // The board profile's variants in order; an unknown record selects nothing.
+#define HDA_SELECT_VARIANT(Name, Answer)        \
+  if (Stored == HDA_SSID_VARIANT_##Name) {      \
+    Policy->SsidTable = SsidTable##Name.Entries; \
+  } else
+  HDA_BOARD_VARIANTS(HDA_SELECT_VARIANT) {}
+#undef HDA_SELECT_VARIANT
   return Status;
 }

@@ -2,6 +2,7 @@
 // devices from: 16-byte entries ended by an all-ones address.
 #pragma once
 
+#include "HdaBoardProfile.h"
 #include "HdaSsidRecord.h"
 #include "UefiBase.h"
 
@@ -33,13 +34,16 @@ constexpr UINT32 SSID_TABLE_TERMINATOR = 0xFFFFFFFF;
 // The lookup reads at most this many entries, whatever a table holds.
 constexpr UINTN SSID_TABLE_SCAN_LIMIT = 70;
 
-constexpr UINTN SSID_TABLE_DEVICE_ROWS = 55;
+// The board profile's rows, and the terminator.
+constexpr UINTN SSID_TABLE_DEVICE_ROWS = HDA_BOARD_DEVICE_ROWS;
 constexpr UINTN SSID_TABLE_ENTRY_COUNT = SSID_TABLE_DEVICE_ROWS + 1;
+static_assert(SSID_TABLE_ENTRY_COUNT <= SSID_TABLE_SCAN_LIMIT,
+              "board profile: more rows than the default lookup reads (SSID_TABLE_SCAN_LIMIT, terminator included)");
 
 struct SSID_TABLE {
   SSID_TABLE_ENTRY Entries[SSID_TABLE_ENTRY_COUNT];
 };
-static_assert(sizeof(SSID_TABLE) == 896);
+static_assert(sizeof(SSID_TABLE) == 16 * SSID_TABLE_ENTRY_COUNT);
 
 constexpr UINT32 SsidEntryAddressLow(const SSID_TABLE_ENTRY &E) {
   return static_cast<UINT32>(E.Bus) << 24 | static_cast<UINT32>(E.Device) << 16 |
@@ -68,11 +72,13 @@ constexpr HDA_SSID_WORD FindHdaSsid(const SSID_TABLE_ENTRY *Table) {
   return Result;
 }
 
-// The board's reference assignment, never handed out, and the two
-// alternatives that differ from it in the 00:1F.3 entry only.
+// The board's reference assignment, never handed out, and one alternative
+// per codec variant (SsidTable<Name>), which differs from it in the 00:1F.3
+// entry only.
 extern const SSID_TABLE SsidTableDefault;
-extern const SSID_TABLE SsidTableA194;
-extern const SSID_TABLE SsidTableA195;
+#define HDA_BOARD_DECLARE_TABLE(Name, Answer) extern const SSID_TABLE SsidTable##Name;
+HDA_BOARD_VARIANTS(HDA_BOARD_DECLARE_TABLE)
+#undef HDA_BOARD_DECLARE_TABLE
 
 // What SsidTableDefault gives the HD Audio controller.
 HDA_SSID_WORD FindDefaultHdaSsid();

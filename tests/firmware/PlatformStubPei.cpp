@@ -45,8 +45,8 @@ EFI_STATUS EFIAPI OnEndOfPei(const EFI_PEI_SERVICES **, EFI_PEI_NOTIFY_DESCRIPTO
     Print("NULL\n");
     return EFI_SUCCESS;
   }
-  const SSID_TABLE_ENTRY &Hda = Table[51];
-  const SSID_TABLE_ENTRY &End = Table[55];
+  const SSID_TABLE_ENTRY &Hda = Table[HDA_BOARD_HDA_ROW];
+  const SSID_TABLE_ENTRY &End = Table[SSID_TABLE_DEVICE_ROWS];
   const bool Terminated = SsidEntryAddressLow(End) == 0xFFFFFFFF && End.ExtendedRegister == 0xFFFFFFFF &&
                           SsidEntryWord(End) == 0xFFFFFFFF;
   Print("set row52=");
@@ -54,7 +54,7 @@ EFI_STATUS EFIAPI OnEndOfPei(const EFI_PEI_SERVICES **, EFI_PEI_NOTIFY_DESCRIPTO
   Print(":");
   PrintHex(SsidEntryWord(Hda));
   Print(Terminated ? " terminator=ok crc32=" : " terminator=bad crc32=");
-  PrintHex(Crc32(reinterpret_cast<const UINT8 *>(Table), 56 * sizeof(SSID_TABLE_ENTRY)));
+  PrintHex(Crc32(reinterpret_cast<const UINT8 *>(Table), SSID_TABLE_ENTRY_COUNT * sizeof(SSID_TABLE_ENTRY)));
   Print("\n");
   return EFI_SUCCESS;
 }
