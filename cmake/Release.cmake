@@ -1,5 +1,7 @@
-# The release folder: images, the TE form of the PEIM, dependency expressions,
-# firmware files, EDK2 binary INFs with the platform snippets, and a manifest.
+# The release folders, one per board profile built (release/ for the board
+# configured, release-q35/ for the emulated one): images, the TE form of the
+# PEIM, dependency expressions, firmware files, the EDK2 package HdaSsidPkg
+# with its binary INFs and platform snippets, and a manifest.
 
 option(HDA_PEIM_AS_TE "Carry the PEIM as a TE image in its firmware file (else as PE32)" ON)
 set(HDA_RELEASE_DIR ${PROJECT_BINARY_DIR}/release)
@@ -46,16 +48,25 @@ foreach(guid IN ITEMS HDA_SSID_VARIABLE_GUID PLATFORM_SSID_POLICY_PPI_GUID HDA_S
   hda_guid_initializer(${guid})
 endforeach()
 
-set(R ${HDA_RELEASE_DIR})
 set(PACK $<TARGET_FILE:hdapack>)
+
+# hda_release(TARGET DIR TREE PROFILE ECAM PORT): the release folder DIR of
+# the firmware trees TREE-x64 and TREE-ia32, built for the board PROFILE with
+# the board settings ECAM and PORT as defaults, written by the target TARGET.
+function(hda_release TARGET R TREE PROFILE HDA_BOARD_ECAM_BASE HDA_BOARD_PM_TIMER_PORT)
+set(B ${PROJECT_BINARY_DIR}/${TREE})
+set(HDA_DXE_IMAGE ${B}-x64/dxe/HdaSsidDetectDxe.efi)
+set(HDA_PEI_IMAGE ${B}-ia32/pei/HdaSsidSelectPei.efi)
+set(HDA_PEI_X64_IMAGE ${B}-x64/pei/HdaSsidSelectPei.efi)
+set(HDA_INFO_IMAGE ${B}-x64/app/HdaSsidInfo.efi)
 file(MAKE_DIRECTORY ${R})
 
 # The linker's images in the compact layout: lld-link pads the headers to 512
 # bytes and writes a DOS stub program, which firmware has no use for.
-foreach(shipped IN ITEMS "HdaSsidDetectDxe;${HDA_DXE_IMAGE};firmware-x64"
-                         "HdaSsidSelectPei;${HDA_PEI_IMAGE};firmware-ia32"
-                         "HdaSsidSelectPeiX64;${HDA_PEI_X64_IMAGE};firmware-x64"
-                         "HdaSsidInfo;${HDA_INFO_IMAGE};firmware-x64")
+foreach(shipped IN ITEMS "HdaSsidDetectDxe;${HDA_DXE_IMAGE};${TREE}-x64"
+                         "HdaSsidSelectPei;${HDA_PEI_IMAGE};${TREE}-ia32"
+                         "HdaSsidSelectPeiX64;${HDA_PEI_X64_IMAGE};${TREE}-x64"
+                         "HdaSsidInfo;${HDA_INFO_IMAGE};${TREE}-x64")
   list(GET shipped 0 name)
   list(GET shipped 1 linked)
   list(GET shipped 2 tree)
@@ -137,13 +148,19 @@ list(TRANSFORM HDA_RELEASE_FILES PREPEND ${R}/ OUTPUT_VARIABLE HDA_RELEASE_PATHS
 list(JOIN HDA_RELEASE_FILES "," HDA_RELEASE_NAMES)
 # The manifest also names the source revision, which can change without any
 # file changing, so it is rewritten (when its text differs) on every build.
-add_custom_target(release ALL
+add_custom_target(${TARGET} ALL
   COMMAND ${CMAKE_COMMAND} -DDIR=${R} -DFILES=${HDA_RELEASE_NAMES} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
     "-DHEADER=HdaSsid ${PROJECT_VERSION}, build ${HDA_BUILD_NUMBER_USED}"
-    "-DBOARD=settings the driver carries by default: ECAM base ${HDA_BOARD_ECAM_BASE}, ACPI PM timer port ${HDA_BOARD_PM_TIMER_PORT}"
+    "-DBOARD=${PROFILE}; settings the driver carries by default: ECAM base ${HDA_BOARD_ECAM_BASE}, ACPI PM timer port ${HDA_BOARD_PM_TIMER_PORT}"
     "-DCOMPILER=${HDA_FIRMWARE_CXX_VERSION}" "-DLINKER=${HDA_FIRMWARE_LINKER_VERSION}"
     -P ${CMAKE_CURRENT_LIST_DIR}/WriteManifest.cmake
   DEPENDS ${HDA_RELEASE_PATHS} ${CMAKE_CURRENT_LIST_DIR}/WriteManifest.cmake
   BYPRODUCTS ${R}/MANIFEST
-  COMMENT "Writing release/MANIFEST"
+  COMMENT "Writing ${TARGET}/MANIFEST"
   VERBATIM)
+endfunction()
+
+hda_release(release ${HDA_RELEASE_DIR} firmware ${HDA_BOARD_PROFILE} ${HDA_BOARD_ECAM_BASE} ${HDA_BOARD_PM_TIMER_PORT})
+# The emulated board, QEMU q35 under Debian's OVMF (2022.11): its own profile
+# and, as defaults, that firmware's ECAM window and PM timer.
+hda_release(release-q35 ${HDA_RELEASE_Q35_DIR} firmware-q35 QemuQ35 ${HDA_Q35_ECAM_BASE} ${HDA_Q35_PM_TIMER_PORT})
