@@ -12,12 +12,25 @@
 #include "AcpiBoard.h"
 #include "Console.h"
 #include "HdaBoard.h"
+#include "HdaBoardProfile.h"
 #include "HdaProbe.h"
 #include "HdaRegisters.h"
 #include "HdaSsidRecord.h"
 #include "HwAccess.h"
 
 namespace {
+
+// The profile's variant a recognised answer is, by name; "" for none (the
+// zero answer).
+const char *VariantName(UINT32 Answer) {
+#define HDA_VARIANT_NAME(Name, VariantAnswer) \
+  if (Answer == VariantAnswer) {              \
+    return #Name;                             \
+  }
+  HDA_BOARD_VARIANTS(HDA_VARIANT_NAME)
+#undef HDA_VARIANT_NAME
+  return "";
+}
 
 VOID ChooseBoardSettings(CONSOLE_LINE &Line, const EFI_SYSTEM_TABLE *SystemTable) {
   ACPI_BOARD_SETTINGS Acpi;
@@ -71,7 +84,9 @@ BOOLEAN ShowCodec(CONSOLE_LINE &Line, UINT32 Base, UINT32 Codec, HDA_SSID_WORD *
     Line.Text("    not a known variant: the driver goes on to the next codec").Print();
     return false;
   }
-  Line.Text("    known: the driver stores ").Hex(*Stored, 8).Print();
+  const char *Variant = VariantName(SubsystemId);
+  Line.Text("    known: ").Text(*Variant != '\0' ? "variant " : "no subsystem ID programmed").Text(Variant);
+  Line.Text("; the driver stores ").Hex(*Stored, 8).Print();
   return true;
 }
 
@@ -98,6 +113,7 @@ VOID ShowRecord(CONSOLE_LINE &Line, EFI_SYSTEM_TABLE *SystemTable) {
 
 EFI_STATUS HdaSsidInfo(EFI_SYSTEM_TABLE *SystemTable) {
   CONSOLE_LINE Line(SystemTable);
+  Line.Text("Board profile: " HDA_BOARD_NAME).Print();
   ChooseBoardSettings(Line, SystemTable);
   ShowConfiguration(Line);
   if (!HdaControllerIsUsable()) {

@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ShippedImage{"HdaSsidDetectDxe", HDA_RELEASE_DIR "/HdaSsidDetectDxe.efi", pecoff::kMachineAmd64,
                                    true, pecoff::kSubsystemEfiBootServiceDriver, 4096, 32, false, 1216},
                       ShippedImage{"HdaSsidInfo", HDA_RELEASE_DIR "/HdaSsidInfo.efi", pecoff::kMachineAmd64, true,
-                                   pecoff::kSubsystemEfiApplication, 4096, 32, false, 4416},
+                                   pecoff::kSubsystemEfiApplication, 4096, 32, false, 4640},
                       ShippedImage{"HdaSsidSelectPei", HDA_RELEASE_DIR "/HdaSsidSelectPei.efi", pecoff::kMachineI386,
                                    false, pecoff::kSubsystemEfiBootServiceDriver, 32, 32, true, 3488},
                       ShippedImage{"HdaSsidSelectPeiX64", HDA_RELEASE_DIR "/HdaSsidSelectPeiX64.efi",

@@ -48,12 +48,13 @@ TEST(InfoApp, ReportsEachCodecAndWhatTheDriverWouldStore) {
   EXPECT_EQ(HdaSsidInfoEntryPoint(nullptr, &Uefi.SystemTable), EFI_SUCCESS);
   const std::string Out = Narrow(Uefi.Console);
   for (const char *Expected : {
+           "Board profile: target board",
            "vendor 0x8086 device 0x293E  command 0x06  BAR0 0xFE000004 upper 0x00000000",
            "GCTL 0x00000000 (CRST 0 on entry)  STATESTS 0x03",
            "codec 0: vendor ID 0x10EC0887, subsystem ID 0x10431234",
            "not a known variant",
            "codec 1: vendor ID 0x10EC0897, subsystem ID 0x1458A195",
-           "known: the driver stores 0xA1951458",
+           "known: variant A195; the driver stores 0xA1951458",
            "Controller restored: command 0x06, GCTL low byte 0x00",
            "At End of DXE the driver would store 0xA1951458",
            "Stored record ZelHdaSsid: 0xA1941458 (attributes 0x07)"}) {
@@ -207,7 +208,7 @@ TEST(InfoApp, TakesTheBoardFromTheAcpiTables) {
     gHdaBoardSettings.PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
     const std::string Out = Narrow(Uefi.Console);
     EXPECT_NE(Out.find(C.Report), std::string::npos) << Out;
-    EXPECT_NE(Out.find("known: the driver stores 0xA1951458"), std::string::npos) << Out;
+    EXPECT_NE(Out.find("known: variant A195; the driver stores 0xA1951458"), std::string::npos) << Out;
     for (const Access &A : Hw.Log) {
       EXPECT_NE(A.Where, Region::Unmapped) << A;
     }
