@@ -237,11 +237,12 @@ def driver_windows(accesses):
     return windows
 
 
-def run_machine(work, name, firmware, variables, steps, controller=True, codec=True, timeout=90, files=None,
-                outputs=()):
+def run_machine(work, name, firmware, variables, steps, controller=True, codec="hda-duplex", timeout=90,
+                files=None, outputs=()):
     """Runs one QEMU machine through len(steps) boots; returns what it saw.
-    files are copied onto the shell's disk; outputs are files the steps write
-    there, returned in Run.files."""
+    codec is the QEMU codec on the controller's link, or None; files are
+    copied onto the shell's disk; outputs are files the steps write there,
+    returned in Run.files."""
     disk = os.path.join(work, name + ".img")
     debugcon = os.path.join(work, name + ".debugcon")
     if os.path.exists(debugcon):
@@ -258,7 +259,7 @@ def run_machine(work, name, firmware, variables, steps, controller=True, codec=T
     if controller:
         command += ["-device", "ich9-intel-hda,id=hda0,bus=pcie.0,addr=1f.3"]
         if codec:
-            command += ["-device", "hda-duplex,bus=hda0.0,audiodev=snd0", "-audiodev", "none,id=snd0"]
+            command += ["-device", "%s,bus=hda0.0,audiodev=snd0" % codec, "-audiodev", "none,id=snd0"]
 
     started = time.monotonic()
     process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
@@ -347,7 +348,7 @@ def describe_policy(report):
     """The PEIM's choice in a few words, from the test platform PEIM's line."""
     if report.endswith("=NULL"):
         return "no table chosen (SsidTable NULL)"
-    match = re.search(r"row52=001F0300:([0-9A-F]{8})", report)
+    match = re.search(r"hda=001F0300:([0-9A-F]{8})", report)
     if match:
         return {"A1941458": "SsidTableA194", "A1951458": "SsidTableA195"}.get(
             match.group(1), "a table with 00:1F.3 = " + match.group(1))

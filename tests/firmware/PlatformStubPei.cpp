@@ -49,7 +49,7 @@ EFI_STATUS EFIAPI OnEndOfPei(const EFI_PEI_SERVICES **, EFI_PEI_NOTIFY_DESCRIPTO
   const SSID_TABLE_ENTRY &End = Table[SSID_TABLE_DEVICE_ROWS];
   const bool Terminated = SsidEntryAddressLow(End) == 0xFFFFFFFF && End.ExtendedRegister == 0xFFFFFFFF &&
                           SsidEntryWord(End) == 0xFFFFFFFF;
-  Print("set row52=");
+  Print("set hda=");
   PrintHex(SsidEntryAddressLow(Hda));
   Print(":");
   PrintHex(SsidEntryWord(Hda));

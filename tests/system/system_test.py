@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
 """System test: the shipped PEIM and driver (its board settings set to q35's
 by hdapack retarget) inside Debian's OVMF on QEMU q35, across resets, over
-one variable store, with the shipped bring-up application; and the shipped
-X64 PEIM inside OVMF whose PEI runs in 64-bit mode.
+one variable store, with the shipped bring-up application; the shipped X64
+PEIM inside OVMF whose PEI runs in 64-bit mode; and the emulated board's own
+release (its profile's variants are QEMU's codecs) through codec, record and
+table, boot after boot, with nothing patched.
 
-Usage: system_test.py --release DIR --stub-peim EFI --stub-peim-x64 EFI --hdapack EXE --work DIR
-                      [--ovmf-code FD ...] [--ovmf-x64-pei-code FD ...]
+Usage: system_test.py --release DIR --release-q35 DIR --stub-peim EFI --stub-peim-x64 EFI --stub-peim-q35 EFI
+                      --hdapack EXE --work DIR [--ovmf-code FD ...] [--ovmf-x64-pei-code FD ...]
 """
 
 import argparse
@@ -38,12 +40,18 @@ ROWS = ([(0x1F, 0, 0x50011458), (0x13, 0, 0x50001458), (0x14, 0, 0x50071458), (0
          (0x1F, 6, 0x50011458)])
 
 
-def expected_report(hda_word):
+# The emulated board's table (boards/QemuQ35.h), transcribed the same way.
+QEMU = 0x11001AF4
+Q35_ROWS = [(0x00, 0, QEMU), (0x01, 0, QEMU), (0x1F, 0, QEMU), (0x1F, 2, QEMU), (0x1F, 3, None)]
+DUPLEX, OUTPUT = 0x00221AF4, 0x00121AF4  # QEMU's hda-duplex and hda-output answers, halves swapped
+
+
+def expected_report(hda_word, rows=ROWS):
     table = b"".join(struct.pack("<BBBBIHHI", 0, fn, dev, 0, 0, (hda_word if word is None else word) & 0xFFFF,
-                                 (hda_word if word is None else word) >> 16, 0) for dev, fn, word in ROWS)
+                                 (hda_word if word is None else word) >> 16, 0) for dev, fn, word in rows)
     table += b"\xff" * 8 + struct.pack("<HHI", 0xFFFF, 0xFFFF, 0)
-    assert len(ROWS) == 55 and len(table) == 896
-    return "HdaSsidPolicy: SsidTable=set row52=001F0300:%08X terminator=ok crc32=%08X" % (
+    assert len(table) == 16 * (len(rows) + 1) and (rows is not ROWS or len(ROWS) == 55)
+    return "HdaSsidPolicy: SsidTable=set hda=001F0300:%08X terminator=ok crc32=%08X" % (
         hda_word, zlib.crc32(table))
 
 
@@ -72,8 +80,12 @@ class Machine:
         with open(firmware, "rb") as handle:
             cls.reset_vector = handle.read()[-16:]
 
+        q35_work = os.path.join(work, "q35")
+        os.makedirs(q35_work)
+        q35_firmware = emu.build_board_firmware(q35_work, ovmf, args.release_q35, args.stub_peim_q35, args.hdapack)
         variables = emu.fresh_variables(work, "sequence", ovmf.variables)
         with ThreadPoolExecutor(2) as pool:
+            q35 = pool.submit(cls.emulated_board, work, q35_firmware, emu.fresh_variables(work, "q35", ovmf.variables))
             sequence = pool.submit(emu.run_machine, work, "sequence", firmware, variables, [
                 # boot 1: nothing stored yet; the bring-up application reports,
                 # then the shell stores A195 for boot 2
@@ -89,7 +101,7 @@ class Machine:
             # Two more machines start from the sequence's store: one
             # controller without a codec, and no controller at all.
             no_codec = pool.submit(emu.run_machine, work, "no-codec", firmware,
-                                   emu.fresh_variables(work, "no-codec", variables), [[]], codec=False)
+                                   emu.fresh_variables(work, "no-codec", variables), [[]], codec=None)
             no_controller = pool.submit(emu.run_machine, work, "no-controller", firmware,
                                         emu.fresh_variables(work, "no-controller", variables),
                                         [["dmem FFFFFFF0 10 > vector.txt"]], controller=False,
@@ -100,8 +112,15 @@ class Machine:
             foreign = pool.submit(cls.foreign_record, work, ovmf, firmware, foreign_store)
             cls.runs["no-codec"], cls.runs["no-controller"] = no_codec.result(), no_controller.result()
             cls.runs["foreign"] = foreign.result()
+            cls.q35_runs = q35.result()
         cls.seconds = time.monotonic() - started
 
+
+    @staticmethod
+    def emulated_board(work, firmware, variables):
+        """One store, three machines: hda-duplex, then hda-output, then no codec."""
+        return [emu.run_machine(work, "q35-%s" % (codec or "none"), firmware, variables, [[], []], codec=codec)
+                for codec in ("hda-duplex", "hda-output", None)]
 
     @staticmethod
     def foreign_record(work, ovmf, firmware, variables):
@@ -125,6 +144,29 @@ class ForeignRecord(unittest.TestCase):
     def test_the_variable_policy_refuses_another_such_record(self):
         again = Machine.runs["foreign"].files.get("again.txt", "")
         self.assertIn("No matching variables", again)
+
+
+class EmulatedBoardProfile(unittest.TestCase):
+    """The q35 profile's release: the codec's answer becomes the record,
+    and the record the table, from one boot to the next."""
+
+    def test_codec_record_and_table_follow_each_other(self):
+        duplex, output, none = Machine.q35_runs
+        self.assertEqual([(b.policy, b.record) for b in duplex.boots], [
+            (NULL_REPORT, DUPLEX),                              # first boot: no record yet
+            (expected_report(DUPLEX, Q35_ROWS), DUPLEX)])       # the Duplex table
+        self.assertEqual([(b.policy, b.record) for b in output.boots], [
+            (expected_report(DUPLEX, Q35_ROWS), OUTPUT),        # the codec changed: the old table, a new record
+            (expected_report(OUTPUT, Q35_ROWS), OUTPUT)])       # the Output table
+        self.assertEqual([(b.policy, b.record) for b in none.boots], [
+            (expected_report(OUTPUT, Q35_ROWS), None),          # no codec: the record deleted
+            (NULL_REPORT, None)])                               # nothing chosen
+
+    def test_the_driver_asked_qemus_codec(self):
+        for run, answer in zip(Machine.q35_runs[:2], (0x1AF40022, 0x1AF40012)):
+            answers = [a.value for a in run.boots[0].probe
+                       if a.region == "intel-hda" and a.kind == "read" and a.address & 0xFFF == 0x64]
+            self.assertEqual(answers, [answer, answer], "vendor ID and subsystem ID")
 
 
 class X64Pei(unittest.TestCase):
@@ -213,13 +255,14 @@ class NoController(unittest.TestCase):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--release", "--stub-peim", "--stub-peim-x64", "--hdapack", "--work"):
+    for option in ("--release", "--release-q35", "--stub-peim", "--stub-peim-x64", "--stub-peim-q35", "--hdapack",
+                   "--work"):
         parser.add_argument(option, required=True)
     emu.add_ovmf_arguments(parser)
     emu.add_ovmf_arguments(parser, x64_pei=True)
     args = parser.parse_args()
     Machine.prepare(args)
-    for name, run in Machine.runs.items():
+    for name, run in list(Machine.runs.items()) + [("q35-" + str(i), r) for i, r in enumerate(Machine.q35_runs)]:
         print("%s: %.1f s in all; boots to the shell: %s" % (
             name, run.seconds, ", ".join("%.1f s" % b.seconds for b in run.boots)))
     print("firmware image built in %.1f s; whole system test %.1f s" % (Machine.image_seconds, Machine.seconds))
