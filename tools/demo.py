@@ -1,18 +1,14 @@
 #!/usr/bin/env python3
-"""The boot-by-boot story on the emulated board (OVMF on QEMU q35): what
-HdaSsidSelectPei chose in PEI, what the codec answered HdaSsidDetectDxe at
-End of DXE, and what the driver stored or deleted.
-
-QEMU's codec always answers 0x1AF40022 (not a known variant), so between
-boots the UEFI Shell stores the record a board with the A195 or A194 codec
-would leave, to show the PEIM's choice in the next boot.
-
-The driver is the shipped one, its board settings set to q35's by hdapack
-retarget; the bring-up application is the shipped one as it is (it finds the
-board in the firmware's ACPI tables).
+"""The boot-by-boot story on the emulated board (OVMF on QEMU q35), with the
+emulated board's own release: the codec QEMU fits is one of that board
+profile's variants, so what HdaSsidDetectDxe records at End of DXE decides
+which table HdaSsidSelectPei chooses in the next boot's PEI phase. Nothing
+is patched: the codec is swapped between boots, as a board is reworked.
 
 Usage: demo.py --release DIR --stub-peim EFI --hdapack EXE --work DIR
                [--ovmf-code FD --ovmf-secboot FD --ovmf-vars FD]   (Debian's 4 MB OVMF by default)
+DIR is the emulated board's release folder (build/release-q35), EFI that
+build's test platform PEIM.
 """
 
 import argparse
@@ -24,11 +20,10 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import hda_emulation as emu  # noqa: E402
 
-A195, A194 = 0xA1951458, 0xA1941458
-STEPS = [  # (shell commands after the driver has run, what they stand for)
-    ([emu.store_command(A195)], "stores 0xA1951458, what a board with the A195 codec records, and resets"),
-    ([emu.store_command(A194)], "stores 0xA1941458, what a board with the A194 codec records, and resets"),
-    (["HdaSsidInfo.efi > info.txt"], "runs HdaSsidInfo.efi (below) and powers off"),
+# (QEMU codec, shell commands after the driver has run, one per boot)
+MACHINES = [
+    ("hda-duplex", [[], []]),
+    ("hda-output", [[], ["HdaSsidInfo.efi > info.txt"]]),
 ]
 
 
@@ -51,31 +46,30 @@ def main():
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
     started = time.monotonic()
-    print("Emulated board: QEMU q35, Intel HD Audio at 00:1F.3 with an hda-duplex codec, Debian's OVMF")
-    print("with HdaSsidSelectPei (PEI) and HdaSsidDetectDxe (DXE) inserted; one variable store across resets.")
+    print("Emulated board: QEMU q35, Intel HD Audio at 00:1F.3, Debian's OVMF with the emulated board's")
+    print("HdaSsidSelectPei (PEI) and HdaSsidDetectDxe (DXE); its variants are QEMU's codecs. One variable")
+    print("store across resets; the codec is swapped once, between boots 2 and 3.")
     firmware = emu.build_board_firmware(args.work, ovmf, args.release, args.stub_peim, args.hdapack)
-    run = emu.run_machine(args.work, "demo", firmware, emu.fresh_variables(args.work, "demo", ovmf.variables),
-                          [commands for commands, _ in STEPS], files={"HdaSsidInfo.efi": os.path.join(args.release, "HdaSsidInfo.efi")},
-                          outputs=["info.txt"])
-    before = None
-    for boot, (_, story) in zip(run.boots, STEPS):
-        print()
-        print("Boot %d (%.1f s to the shell)" % (boot.number, boot.seconds))
-        print("  PEI    record from the last boot: %-10s -> %s" % (record_text(before),
-                                                                  emu.describe_policy(boot.policy)))
-        print("  DXE    %s" % emu.describe_probe(boot.probe))
-        print("         record after End of DXE: %s" % (
-            "deleted (no known codec answer)" if boot.record is None else record_text(boot.record)))
-        print("  Shell  %s" % story)
-        before = None
-        for commands, _ in STEPS[boot.number - 1:boot.number]:
-            for command in commands:
-                if command.startswith("setvar"):
-                    before = int.from_bytes(bytes.fromhex(command.split("=")[-1]), "little")
-    info = run.files.get("info.txt")
+    variables = emu.fresh_variables(args.work, "demo", ovmf.variables)
+    number, before, info = 0, None, None
+    for codec, steps in MACHINES:
+        run = emu.run_machine(args.work, "demo-" + codec, firmware, variables, steps, codec=codec,
+                              files={"HdaSsidInfo.efi": os.path.join(args.release, "HdaSsidInfo.efi")},
+                              outputs=["info.txt"])
+        for boot in run.boots:
+            number += 1
+            print()
+            print("Boot %d, codec %s (%.1f s to the shell)" % (number, codec, boot.seconds))
+            print("  PEI    record from the last boot: %-10s -> %s" % (record_text(before),
+                                                                      emu.describe_policy(boot.policy)))
+            print("  DXE    %s" % emu.describe_probe(boot.probe))
+            print("         record after End of DXE: %s" % (
+                "deleted (no known codec answer)" if boot.record is None else record_text(boot.record)))
+            before = boot.record
+        info = run.files.get("info.txt", info)
     if info:
         print()
-        print("HdaSsidInfo.efi on the emulated board:")
+        print("HdaSsidInfo.efi in the last boot:")
         for line in info.splitlines():
             if line.strip():
                 print("  | " + line.rstrip())

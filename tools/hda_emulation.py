@@ -344,18 +344,22 @@ def fresh_variables(work, name, source):
     return path
 
 
+# What the tables and answers of the target board and the emulated board
+# (boards/TargetBoard.h, boards/QemuQ35.h) are called.
+TABLES = {"A1941458": "SsidTableA194", "A1951458": "SsidTableA195", "00221AF4": "SsidTableDuplex",
+          "00121AF4": "SsidTableOutput"}
+KNOWN_ANSWERS = {0x1458A195: "variant A195", 0x1458A194: "variant A194", 0x1AF40022: "q35 variant Duplex",
+                 0x1AF40012: "q35 variant Output", 0: "no subsystem ID"}
+
+
 def describe_policy(report):
     """The PEIM's choice in a few words, from the test platform PEIM's line."""
     if report.endswith("=NULL"):
         return "no table chosen (SsidTable NULL)"
     match = re.search(r"hda=001F0300:([0-9A-F]{8})", report)
     if match:
-        return {"A1941458": "SsidTableA194", "A1951458": "SsidTableA195"}.get(
-            match.group(1), "a table with 00:1F.3 = " + match.group(1))
+        return "%s (00:1F.3 = 0x%s)" % (TABLES.get(match.group(1), "a table"), match.group(1))
     return "nothing reported"
-
-
-KNOWN_ANSWERS = {0x1458A195: "A195 codec", 0x1458A194: "A194 codec", 0: "no subsystem ID"}
 
 
 def describe_probe(probe):
