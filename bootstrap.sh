@@ -8,7 +8,7 @@ packages="
   cmake ninja-build g++ python3
   clang lld llvm libclang-rt-14-dev
   libgtest-dev gnu-efi uefitool-cli
-  make uuid-dev
+  make uuid-dev nasm acpica-tools xz-utils
   qemu-system-x86 ovmf mtools dosfstools
 "
 

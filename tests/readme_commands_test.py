@@ -43,6 +43,8 @@ def why_not(command):
         return "fuzzes for ten minutes; the sanitize workflow runs the same fuzzers"
     if command.startswith("HDA_EDK2_TREE=") and "ctest" in command:
         return "this is the suite's own Edk2Integration test"
+    if command.startswith("HDA_OVMF_SOURCES=") and "ctest" in command:
+        return "this is the suite's own OvmfFromSource test"
     if EDK2_PLACEHOLDER in command and not os.environ.get("HDA_EDK2_TREE"):
         return "needs an EDK2 tree: HDA_EDK2_TREE is not set"
     return None

@@ -178,11 +178,17 @@ def startup_script(steps):
     return ("\r\n".join(lines) + "\r\n").encode("ascii")
 
 
-def make_disk(path, script, files=None):
-    """A FAT disk with startup.nsh and the given files ({name: host path})."""
+def make_disk(path, script, files=None, shell=None):
+    """A FAT disk with startup.nsh and the given files ({name: host path});
+    with shell, that UEFI Shell as the removable-media boot file, for a
+    firmware that does not start its built-in shell by itself (EDK2's OVMF
+    since 2025)."""
     if os.path.exists(path):
         os.remove(path)
-    subprocess.run(["mkfs.fat", "-C", path, "2048"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["mkfs.fat", "-C", path, "4096"], check=True, stdout=subprocess.DEVNULL)
+    if shell:
+        subprocess.run(["mmd", "-i", path, "::/EFI", "::/EFI/BOOT"], check=True)
+        subprocess.run(["mcopy", "-i", path, shell, "::/EFI/BOOT/BOOTX64.EFI"], check=True)
     script_path = path + ".startup.nsh"
     with open(script_path, "wb") as handle:
         handle.write(script)
@@ -210,14 +216,14 @@ def parse_record(dump):
     return int.from_bytes(bytes.fromhex(match.group(1).replace(" ", "")), "little")
 
 
-def driver_windows(accesses):
+def driver_windows(accesses, ecam_hda=ECAM_HDA):
     """Each probe of the controller (the driver's, or the bring-up
     application's): the guard's 32-bit reads of the vendor/device word, BAR0
     and (64-bit BAR) its upper dword; when the controller is usable, on to
     the restore of the command byte, the second byte write to it."""
     def matches(index, kind, offset, size):
         return index < len(accesses) and \
-            (accesses[index].kind, accesses[index].address, accesses[index].size) == (kind, ECAM_HDA + offset, size)
+            (accesses[index].kind, accesses[index].address, accesses[index].size) == (kind, ecam_hda + offset, size)
 
     windows, index = [], 0
     while index < len(accesses):
@@ -238,24 +244,29 @@ def driver_windows(accesses):
 
 
 def run_machine(work, name, firmware, variables, steps, controller=True, codec="hda-duplex", timeout=90,
-                files=None, outputs=()):
+                files=None, outputs=(), smm=False, shell=None, ecam_base=Q35_ECAM_BASE):
     """Runs one QEMU machine through len(steps) boots; returns what it saw.
     codec is the QEMU codec on the controller's link, or None; files are
     copied onto the shell's disk; outputs are files the steps write there,
-    returned in Run.files."""
+    returned in Run.files. smm runs a firmware built with SMM (its variable
+    store then lives behind SMM); shell is a UEFI Shell to boot from the disk;
+    ecam_base is where the firmware put q35's ECAM window."""
+    ecam_hda = ecam_base + 0xFB000
     disk = os.path.join(work, name + ".img")
     debugcon = os.path.join(work, name + ".debugcon")
     if os.path.exists(debugcon):
         os.remove(debugcon)
-    make_disk(disk, startup_script(steps), files)
+    make_disk(disk, startup_script(steps), files, shell)
     command = [
-        "qemu-system-x86_64", "-machine", "q35,smbus=off", "-m", "256", "-nodefaults", "-nographic",
+        "qemu-system-x86_64", "-machine", "q35,smbus=off" + (",smm=on" if smm else ""), "-m", "256", "-nodefaults", "-nographic",
         "-serial", "stdio", "-net", "none",
         "-drive", "if=pflash,format=raw,unit=0,readonly=on,file=" + firmware,
         "-drive", "if=pflash,format=raw,unit=1,file=" + variables,
         "-drive", "file=%s,format=raw,if=virtio" % disk,
         "-debugcon", "file:" + debugcon, "-global", "isa-debugcon.iobase=0x402",
         "-trace", "memory_region_ops_read", "-trace", "memory_region_ops_write", "-D", "/dev/stderr"]
+    if smm:
+        command += ["-global", "driver=cfi.pflash01,property=secure,value=on"]
     if controller:
         command += ["-device", "ich9-intel-hda,id=hda0,bus=pcie.0,addr=1f.3"]
         if codec:
@@ -281,7 +292,7 @@ def run_machine(work, name, firmware, variables, steps, controller=True, codec="
             kind, address, value, size, region = match.groups()
             address = int(address, 16)
             if region == "intel-hda" or region == "system.flash0" or \
-                    (region == "pcie-mmcfg-mmio" and ECAM_HDA <= address < ECAM_HDA + 0x1000):
+                    (region == "pcie-mmcfg-mmio" and ecam_hda <= address < ecam_hda + 0x1000):
                 accesses.append(Access(kind, address, int(value, 16), int(size), region))
 
     def press_enter():
@@ -313,7 +324,7 @@ def run_machine(work, name, firmware, variables, steps, controller=True, codec="
         reports = [line.strip() for line in handle if line.startswith("HdaSsidPolicy: SsidTable=")]
     boots = []
     previous = started
-    windows = driver_windows(accesses)
+    windows = driver_windows(accesses, ecam_hda)
     for number in range(1, len(steps) + 1):
         dump = read_disk_file(disk, "boot%d.txt" % number)
         boot = Boot(number, reports[number - 1] if number <= len(reports) else "",
