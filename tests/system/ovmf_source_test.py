@@ -151,6 +151,37 @@ def build(edk2, jobs, out):
     return seconds, warnings
 
 
+# The driver's own definition of EDK2's variable policy protocol
+# (platform/VariablePolicy.h) against MdeModulePkg's header.
+POLICY_PROBE = """#include <Uefi.h>
+#include <Protocol/VariablePolicy.h>
+_Static_assert(sizeof(VARIABLE_POLICY_ENTRY) == 44, "entry size");
+_Static_assert(__builtin_offsetof(VARIABLE_POLICY_ENTRY, Namespace) == 8, "Namespace");
+_Static_assert(__builtin_offsetof(VARIABLE_POLICY_ENTRY, MinSize) == 24, "MinSize");
+_Static_assert(__builtin_offsetof(VARIABLE_POLICY_ENTRY, LockPolicyType) == 40, "LockPolicyType");
+_Static_assert(__builtin_offsetof(EDKII_VARIABLE_POLICY_PROTOCOL, RegisterVariablePolicy) == 8 + 2 * sizeof(VOID *),
+               "RegisterVariablePolicy");
+_Static_assert(VARIABLE_POLICY_ENTRY_REVISION == 0x00010000 && VARIABLE_POLICY_TYPE_NO_LOCK == 0, "revision");
+static const EFI_GUID Guid = EDKII_VARIABLE_POLICY_PROTOCOL_GUID;
+_Static_assert(sizeof(Guid) == 16, "GUID");
+"""
+
+
+def policy_layout(edk2, work):
+    """Compiles the probe for IA32 and X64; returns what failed, or ''."""
+    probe = os.path.join(work, "policy_layout.c")
+    with open(probe, "w") as handle:
+        handle.write(POLICY_PROBE)
+    failed = ""
+    for target, folder in (("i686-unknown-windows", "Ia32"), ("x86_64-unknown-windows", "X64")):
+        status, output = run(["clang", "--target=" + target, "-fsyntax-only", "-ffreestanding",
+                              "-I", os.path.join(edk2, "MdePkg", "Include"),
+                              "-I", os.path.join(edk2, "MdePkg", "Include", folder),
+                              "-I", os.path.join(edk2, "MdeModulePkg", "Include"), probe])
+        failed += "" if status == 0 else "%s: %s\n" % (folder, output[-800:])
+    return failed
+
+
 class Platform:
     """The two builds and their boots, made once."""
     builds = {}
@@ -176,6 +207,7 @@ def prepare(args):
         raise SystemExit("ovmf_source_test: BaseTools did not build (gcc, g++, make, uuid-dev, nasm, iasl):\n"
                          + output[-3000:])
     tools = time.monotonic()
+    Platform.policy_layout = policy_layout(edk2, work)
     pristine = [open(os.path.join(edk2, "OvmfPkg", n)).read() for n in ("OvmfPkgIa32X64.dsc", "OvmfPkgIa32X64.fdf")]
     for name, release, stub in (("target", args.release, args.stub_peim), ("q35", args.release_q35, args.stub_peim_q35)):
         integrate(edk2, os.path.abspath(release), os.path.abspath(stub), args.hdapack, pristine)
@@ -223,6 +255,11 @@ class TargetBoardRelease(unittest.TestCase):
             self.assertTrue(str(boot.probe[-1]).startswith("write8 0x%08X = " % (OVMF_ECAM_BASE + 0xFB004)),
                             boot.probe[-1])
         self.assertEqual([b.record for b in boots], [None, None])
+
+
+class VariablePolicyLayout(unittest.TestCase):
+    def test_our_definition_matches_mdemodulepkgs(self):
+        self.assertEqual(Platform.policy_layout, "")
 
 
 class EmulatedBoardRelease(unittest.TestCase):
