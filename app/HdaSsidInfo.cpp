@@ -118,7 +118,7 @@ EFI_STATUS HdaSsidInfo(EFI_SYSTEM_TABLE *SystemTable) {
   ShowConfiguration(Line);
   if (!HdaControllerIsUsable()) {
     Line.Text("No usable controller (no device, or BAR0 unassigned or above 4 GiB):").Print();
-    Line.Text("  the driver touches nothing and deletes the record.").Print();
+    Line.Text("  the driver touches nothing and leaves the record as it is.").Print();
     ShowRecord(Line, SystemTable);
     return EFI_SUCCESS;
   }
