@@ -1,17 +1,20 @@
-// The target board: the codecs it may carry and the PCI subsystem-ID tables
-// that follow from them. include/HdaBoardProfile.h checks this at compile
-// time and builds the records, the recognition and the tables from it.
+// The target board: the codecs it may carry, the PCI subsystem-ID tables
+// that follow from them, and where its platform puts the two things the
+// driver needs. include/HdaBoardProfile.h checks this at compile time and
+// builds the records, the recognition and the tables from it.
 #pragma once
 
 #define HDA_BOARD_NAME "target board"
 
-// VARIANT(Name, codec answer to Get Subsystem ID): the record is the answer
-// with its halves swapped (HDA_SSID_VARIANT_<Name>), the table SsidTable<Name>
+// VARIANT(Name, subsystem vendor ID, subsystem ID): the codec's answer to Get
+// Subsystem ID carries the vendor in its high half (0x1458A195, as
+// HdaSsidInfo.efi prints it); the record and the tables keep PCI's layout,
+// vendor low (HDA_SSID_VARIANT_A195 = 0xA1951458). The table SsidTable<Name>
 // is the default one with that record in the 00:1F.3 row. Recognition and
-// selection try them in this order.
+// selection try the variants in this order.
 #define HDA_BOARD_VARIANTS(VARIANT) \
-  VARIANT(A194, 0x1458A194)         \
-  VARIANT(A195, 0x1458A195)
+  VARIANT(A194, 0x1458, 0xA194)     \
+  VARIANT(A195, 0x1458, 0xA195)
 
 // A codec with no subsystem ID programmed answers 0: recorded as 0, which
 // selects no table.
@@ -30,3 +33,11 @@
   RUN(0x1A, 0, 1, 0xFFFFFFFF) RUN(0x14, 5, 1, 0xFFFFFFFF) RUN(0x14, 3, 1, 0x50011458)           \
   RUN(0x1F, 1, 1, 0x50001458) RUN(0x1F, 2, 1, 0x50011458) RUN(0x1F, 3, 1, 0xA0A31458)           \
   RUN(0x1F, 4, 1, 0x50011458) RUN(0x1F, 5, 1, 0xFFFFFFFF) RUN(0x1F, 6, 1, 0x50011458)
+
+// The driver's settings as this board's platform has them: the ECAM window
+// of PCI bus 0 (the platform's PcdPciExpressBaseAddress, or ACPI MCFG) and
+// the ACPI PM timer's I/O port (the FADT's PM_TMR_BLK). They are the defaults
+// the release carries; a platform still sets them at integration. One
+// hexadecimal number each (the build reads these two lines).
+#define HDA_BOARD_DEFAULT_ECAM_BASE 0xE0000000
+#define HDA_BOARD_DEFAULT_PM_TIMER_PORT 0x1808

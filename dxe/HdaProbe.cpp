@@ -58,7 +58,7 @@ VOID HdaControllerClose(const HDA_CONTROLLER_SESSION *Session) {
 // it (a codec with no subsystem ID programmed; stored as 0).
 BOOLEAN HdaRecognisedSsid(UINT32 Response, HDA_SSID_WORD *Stored) {
   switch (Response) {
-#define HDA_RECOGNISED_ANSWER(Name, Answer) case Answer:
+#define HDA_RECOGNISED_ANSWER(Name, Vendor, Device) case HdaAnswerOf(Vendor, Device):
     HDA_BOARD_VARIANTS(HDA_RECOGNISED_ANSWER)
 #undef HDA_RECOGNISED_ANSWER
 #if HDA_BOARD_RECORDS_ZERO_ANSWER

@@ -2,7 +2,7 @@
 // target board's by default): what the board is. From it come the variant
 // records HDA_SSID_VARIANT_<Name>, the driver's recognised answers, the
 // PEIM's tables and its selection. A profile that cannot work stops the
-// build with a message that names the problem.
+// build with a message that names the problem, the variant and the values.
 #pragma once
 
 #include "HdaSsidRecord.h"
@@ -12,12 +12,22 @@
 #endif
 #include HDA_BOARD_PROFILE_HEADER
 
+#ifndef HDA_BOARD_NAME
+#error "board profile: HDA_BOARD_NAME is not defined (the board's name, a string)"
+#endif
+#if !defined(HDA_BOARD_DEFAULT_ECAM_BASE) || !defined(HDA_BOARD_DEFAULT_PM_TIMER_PORT)
+#error "board profile: HDA_BOARD_DEFAULT_ECAM_BASE and HDA_BOARD_DEFAULT_PM_TIMER_PORT are not both defined"
+#endif
+
 // The codec answers vendor-high (HD Audio 1.0a, 7.3.4.12); the record keeps
 // PCI's vendor-low layout.
 constexpr HDA_SSID_WORD HdaRecordOfAnswer(UINT32 Answer) { return Answer >> 16 | Answer << 16; }
+constexpr UINT32 HdaAnswerOf(UINT32 SubsystemVendorId, UINT32 SubsystemId) {
+  return SubsystemVendorId << 16 | (SubsystemId & 0xFFFF);
+}
 
-#define HDA_BOARD_VARIANT_RECORD(Name, Answer) \
-  inline constexpr HDA_SSID_WORD HDA_SSID_VARIANT_##Name = HdaRecordOfAnswer(Answer);
+#define HDA_BOARD_VARIANT_RECORD(Name, Vendor, Device) \
+  inline constexpr HDA_SSID_WORD HDA_SSID_VARIANT_##Name = HdaRecordOfAnswer(HdaAnswerOf(Vendor, Device));
 HDA_BOARD_VARIANTS(HDA_BOARD_VARIANT_RECORD)
 #undef HDA_BOARD_VARIANT_RECORD
 
@@ -28,7 +38,7 @@ struct HDA_DEVICE_RUN {
   HDA_SSID_WORD Word;
 };
 
-#define HDA_BOARD_ANSWER(Name, Answer) Answer,
+#define HDA_BOARD_ANSWER(Name, Vendor, Device) HdaAnswerOf(Vendor, Device),
 inline constexpr UINT32 HDA_BOARD_VARIANT_ANSWERS[] = {HDA_BOARD_VARIANTS(HDA_BOARD_ANSWER)};
 #undef HDA_BOARD_ANSWER
 #define HDA_BOARD_RUN(Device, First, Count, Word) {Device, First, Count, Word},
@@ -58,15 +68,6 @@ constexpr UINTN HdaRows() {
   return Count;
 }
 
-constexpr bool RowsAreDevices() {
-  for (const HDA_DEVICE_RUN &Run : HDA_BOARD_RUNS) {
-    if (Run.Device > 0x1F || Run.Functions == 0 || Run.FirstFunction + Run.Functions > 8) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // The word of the (one) 00:1F.3 row: the default assignment.
 constexpr HDA_SSID_WORD DefaultHdaWord() {
   HDA_SSID_WORD Word = 0;
@@ -90,33 +91,22 @@ constexpr UINTN HdaRowIndex() {
   return Row;
 }
 
-constexpr bool RecordsUnique() {
-  for (UINTN I = 0; I < HDA_BOARD_VARIANT_COUNT; ++I) {
-    for (UINTN J = I + 1; J < HDA_BOARD_VARIANT_COUNT; ++J) {
-      if (HdaRecordOfAnswer(HDA_BOARD_VARIANT_ANSWERS[I]) == HdaRecordOfAnswer(HDA_BOARD_VARIANT_ANSWERS[J])) {
-        return false;
-      }
-    }
+constexpr UINTN VariantsWithRecord(HDA_SSID_WORD Record) {
+  UINTN Count = 0;
+  for (const UINT32 Answer : HDA_BOARD_VARIANT_ANSWERS) {
+    Count += HdaRecordOfAnswer(Answer) == Record;
   }
-  return true;
+  return Count;
 }
 
-constexpr bool NoVariantIsTheDefault() {
-  for (const UINT32 Answer : HDA_BOARD_VARIANT_ANSWERS) {
-    if (HdaRecordOfAnswer(Answer) == DefaultHdaWord()) {
-      return false;
-    }
-  }
-  return true;
-}
-
-constexpr bool NoZeroVariant() {
-  for (const UINT32 Answer : HDA_BOARD_VARIANT_ANSWERS) {
-    if (Answer == 0) {
-      return false;
-    }
-  }
-  return true;
+// A count checked in a template argument, so the compiler's message shows
+// it.
+template <UINTN HdaRowCount>
+constexpr bool OneHdaRow() {
+  static_assert(HdaRowCount == 1,
+                "board profile: the default table needs exactly one 00:1F.3 row, the HD Audio controller's "
+                "(rows == 1)");
+  return HdaRowCount == 1;
 }
 
 }  // namespace hda_board_checks
@@ -126,16 +116,40 @@ constexpr UINTN HDA_BOARD_HDA_ROW = hda_board_checks::HdaRowIndex();  // from 0
 constexpr HDA_SSID_WORD HDA_BOARD_DEFAULT_HDA_WORD = hda_board_checks::DefaultHdaWord();
 
 static_assert(HDA_BOARD_VARIANT_COUNT >= 1, "board profile: it names no codec variant");
-static_assert(hda_board_checks::RecordsUnique(), "board profile: two variants give the same record");
-static_assert(hda_board_checks::NoZeroVariant(),
-              "board profile: a variant answers 0; a codec without a subsystem ID is no variant "
-              "(HDA_BOARD_RECORDS_ZERO_ANSWER says whether the board records it, as 0, selecting no table)");
-static_assert(hda_board_checks::RowsAreDevices(),
-              "board profile: a run names no PCI device (device above 0x1F, no function, or past function 7)");
-static_assert(hda_board_checks::HdaRows() == 1,
-              "board profile: the default table needs exactly one 00:1F.3 row (the HD Audio controller)");
-static_assert(hda_board_checks::NoVariantIsTheDefault(),
-              "board profile: a variant's record equals the default table's 00:1F.3 word, so it could never "
-              "select its table");
+
+// Each check names the run or variant as the profile writes it.
+#define HDA_BOARD_CHECK_RUN(Device, First, Count, Word)                                                        \
+  static_assert((Device) <= 0x1F && (Count) >= 1 && (First) + (Count) <= 8,                                    \
+                "board profile: RUN(" #Device ", " #First ", " #Count ", " #Word ") names no PCI device: it "  \
+                "needs device 0x00-0x1F, a count of 1 or more, and functions 0-7");
+HDA_BOARD_DEFAULT_RUNS(HDA_BOARD_CHECK_RUN)
+#undef HDA_BOARD_CHECK_RUN
+static_assert(hda_board_checks::OneHdaRow<hda_board_checks::HdaRows()>());
+
+#define HDA_BOARD_VARIANT_TEXT(Name, Vendor, Device) "board profile: variant " #Name " (" #Vendor ", " #Device ")"
+#define HDA_BOARD_CHECK_VARIANT(Name, Vendor, Device)                                                            \
+  static_assert((Vendor) <= 0xFFFF && (Device) <= 0xFFFF,                                                      \
+                HDA_BOARD_VARIANT_TEXT(Name, Vendor, Device) ": VARIANT(name, subsystem vendor ID, subsystem "  \
+                "ID) takes two 16-bit numbers, not a 32-bit answer or record");                                \
+  static_assert(HdaAnswerOf(Vendor, Device) != 0,                                                              \
+                HDA_BOARD_VARIANT_TEXT(Name, Vendor, Device) " answers 0, but a codec without a subsystem ID is "   \
+                "no variant (HDA_BOARD_RECORDS_ZERO_ANSWER says whether the board records it, as 0)");          \
+  static_assert((Vendor) != 0x0000 && (Vendor) != 0xFFFF,                                                      \
+                HDA_BOARD_VARIANT_TEXT(Name, Vendor, Device) ": subsystem vendor ID 0x0000 or 0xFFFF is no PCI " \
+                "vendor, give the vendor first, as HdaSsidInfo.efi's answer 0xVVVVDDDD reads");                \
+  static_assert(!((Device) == (HDA_BOARD_DEFAULT_HDA_WORD & 0xFFFF) &&                                          \
+                  (Vendor) != (HDA_BOARD_DEFAULT_HDA_WORD & 0xFFFF)),                                           \
+                HDA_BOARD_VARIANT_TEXT(Name, Vendor, Device) ": the subsystem ID is the default table's "      \
+                "00:1F.3 vendor, so the two look swapped (the record's layout, 0xDDDDVVVV), give the vendor "  \
+                "first, as HdaSsidInfo.efi's answer 0xVVVVDDDD reads");                                        \
+  static_assert(hda_board_checks::VariantsWithRecord(HDA_SSID_VARIANT_##Name) == 1,                             \
+                HDA_BOARD_VARIANT_TEXT(Name, Vendor, Device) " gives the same record as another variant");     \
+  static_assert(HDA_SSID_VARIANT_##Name != HDA_BOARD_DEFAULT_HDA_WORD,                                          \
+                HDA_BOARD_VARIANT_TEXT(Name, Vendor, Device) ": its record equals the default table's "        \
+                "00:1F.3 word, so it could never select its table");
+HDA_BOARD_VARIANTS(HDA_BOARD_CHECK_VARIANT)
+#undef HDA_BOARD_CHECK_VARIANT
+#undef HDA_BOARD_VARIANT_TEXT
+
 static_assert(HDA_BOARD_RECORDS_ZERO_ANSWER == 0 || HDA_BOARD_RECORDS_ZERO_ANSWER == 1,
               "board profile: HDA_BOARD_RECORDS_ZERO_ANSWER is 0 or 1");

@@ -46,8 +46,8 @@ extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle
     return Status;
   }
   // The board profile's variants in order; an unknown record selects nothing.
-#define HDA_SELECT_VARIANT(Name, Answer)        \
-  if (Stored == HDA_SSID_VARIANT_##Name) {      \
+#define HDA_SELECT_VARIANT(Name, Vendor, Device) \
+  if (Stored == HDA_SSID_VARIANT_##Name) {       \
     Policy->SsidTable = SsidTable##Name.Entries; \
   } else
   HDA_BOARD_VARIANTS(HDA_SELECT_VARIANT) {}

@@ -37,8 +37,15 @@ constexpr UINTN SSID_TABLE_SCAN_LIMIT = 70;
 // The board profile's rows, and the terminator.
 constexpr UINTN SSID_TABLE_DEVICE_ROWS = HDA_BOARD_DEVICE_ROWS;
 constexpr UINTN SSID_TABLE_ENTRY_COUNT = SSID_TABLE_DEVICE_ROWS + 1;
-static_assert(SSID_TABLE_ENTRY_COUNT <= SSID_TABLE_SCAN_LIMIT,
-              "board profile: more rows than the default lookup reads (SSID_TABLE_SCAN_LIMIT, terminator included)");
+// The counts in template arguments, so the compiler's message shows them.
+template <UINTN Entries, UINTN Limit>
+constexpr bool SsidTableFitsTheLookup() {
+  static_assert(Entries <= Limit,
+                "board profile: the default table has more entries (device rows and the terminator) than the "
+                "default lookup reads (entries <= limit)");
+  return Entries <= Limit;
+}
+static_assert(SsidTableFitsTheLookup<SSID_TABLE_ENTRY_COUNT, SSID_TABLE_SCAN_LIMIT>());
 
 struct SSID_TABLE {
   SSID_TABLE_ENTRY Entries[SSID_TABLE_ENTRY_COUNT];
@@ -76,7 +83,7 @@ constexpr HDA_SSID_WORD FindHdaSsid(const SSID_TABLE_ENTRY *Table) {
 // per codec variant (SsidTable<Name>), which differs from it in the 00:1F.3
 // entry only.
 extern const SSID_TABLE SsidTableDefault;
-#define HDA_BOARD_DECLARE_TABLE(Name, Answer) extern const SSID_TABLE SsidTable##Name;
+#define HDA_BOARD_DECLARE_TABLE(Name, Vendor, Device) extern const SSID_TABLE SsidTable##Name;
 HDA_BOARD_VARIANTS(HDA_BOARD_DECLARE_TABLE)
 #undef HDA_BOARD_DECLARE_TABLE
 

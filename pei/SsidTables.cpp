@@ -55,7 +55,7 @@ constexpr bool DiffersOnlyInHdaRow(const SSID_TABLE &Default, const SSID_TABLE &
 }  // namespace
 
 constexpr SSID_TABLE SsidTableDefault = MakeSsidTable(HDA_BOARD_DEFAULT_HDA_WORD);
-#define HDA_BOARD_DEFINE_TABLE(Name, Answer)                                      \
+#define HDA_BOARD_DEFINE_TABLE(Name, Vendor, Device)                                      \
   constexpr SSID_TABLE SsidTable##Name = MakeSsidTable(HDA_SSID_VARIANT_##Name); \
   static_assert(DiffersOnlyInHdaRow(SsidTableDefault, SsidTable##Name, HDA_SSID_VARIANT_##Name));
 HDA_BOARD_VARIANTS(HDA_BOARD_DEFINE_TABLE)

@@ -20,7 +20,7 @@ struct Variant {
   HDA_SSID_WORD Record;
   const SSID_TABLE *Table;
 };
-#define HDA_TEST_VARIANT(Name, Answer) {#Name, Answer, HDA_SSID_VARIANT_##Name, &SsidTable##Name},
+#define HDA_TEST_VARIANT(Name, Vendor, Device) {#Name, (Vendor) << 16 | (Device), HDA_SSID_VARIANT_##Name, &SsidTable##Name},
 const Variant kVariants[] = {HDA_BOARD_VARIANTS(HDA_TEST_VARIANT)};
 #undef HDA_TEST_VARIANT
 

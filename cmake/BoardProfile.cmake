@@ -1,0 +1,118 @@
+# Board profiles (boards/<name>.h): where one is, the settings it gives, and
+# whether it compiles. A profile's checks are static assertions in
+# include/HdaBoardProfile.h and pei/SsidTable.h; hda_check_board_profile runs
+# them once, before anything else is built, so a profile that cannot work
+# stops the configure step with its own messages and not with follow-on
+# errors of every tree that would compile it.
+#
+# As a script, the same check for one profile (the suite runs it on profiles
+# that must fail):
+#   cmake -DPROFILE=<file> -DCXX=<compiler> -DSOURCE_DIR=<tree> -P cmake/BoardProfile.cmake
+
+# hda_find_board_profile(<var> <spec>): the profile's absolute path. <spec> is
+# a name in boards/ (with or without .h), or a path: absolute, or relative to
+# the source tree or to the folder cmake was started in.
+function(hda_find_board_profile VAR SPEC)
+  set(candidates)
+  if(IS_ABSOLUTE "${SPEC}")
+    list(APPEND candidates "${SPEC}")
+  else()
+    string(REGEX REPLACE "\\.h$" "" stem "${SPEC}")
+    list(APPEND candidates "${PROJECT_SOURCE_DIR}/boards/${stem}.h" "${PROJECT_SOURCE_DIR}/${SPEC}")
+    if(DEFINED ENV{PWD})
+      list(APPEND candidates "$ENV{PWD}/${SPEC}")
+    endif()
+  endif()
+  foreach(candidate IN LISTS candidates)
+    if(EXISTS "${candidate}" AND NOT IS_DIRECTORY "${candidate}")
+      get_filename_component(found "${candidate}" REALPATH)
+      set(${VAR} "${found}" PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
+  list(JOIN candidates ", " tried)
+  message(FATAL_ERROR "HDA_BOARD_PROFILE=${SPEC}: no board profile there (looked for ${tried}); "
+    "give a name in boards/ (TargetBoard, QemuQ35, ...) or a path to a profile header")
+endfunction()
+
+# hda_board_profile_setting(<var> <file> <macro>): the hexadecimal number the
+# profile defines <macro> to, on a line of its own.
+function(hda_board_profile_setting VAR FILE MACRO)
+  file(STRINGS "${FILE}" lines REGEX "^[ \t]*#[ \t]*define[ \t]+${MACRO}[ \t]")
+  list(LENGTH lines count)
+  if(NOT count EQUAL 1 OR NOT lines MATCHES "define[ \t]+${MACRO}[ \t]+(0x[0-9A-Fa-f]+)[uU]?[ \t]*(//.*|/\\*.*)?$")
+    message(FATAL_ERROR "board profile ${FILE}: give the board's default setting on one line as\n"
+      "  #define ${MACRO} 0x...\n(the build reads it from there; found ${count} such lines)")
+  endif()
+  set(${VAR} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+endfunction()
+
+# hda_board_profile_name(<var> <file>): HDA_BOARD_NAME's string.
+function(hda_board_profile_name VAR FILE)
+  file(STRINGS "${FILE}" lines REGEX "^[ \t]*#[ \t]*define[ \t]+HDA_BOARD_NAME[ \t]+\"[^\"]*\"")
+  if(NOT lines MATCHES "\"([^\"]*)\"")
+    message(FATAL_ERROR "board profile ${FILE}: give the board's name on one line as\n"
+      "  #define HDA_BOARD_NAME \"...\"")
+  endif()
+  set(${VAR} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+endfunction()
+
+# hda_board_profile_id(<var> <file>): the profile's file name without .h, as
+# the release's version strings carry it.
+function(hda_board_profile_id VAR FILE)
+  get_filename_component(id "${FILE}" NAME_WE)
+  string(REGEX REPLACE "[^A-Za-z0-9._-]" "_" id "${id}")
+  set(${VAR} "${id}" PARENT_SCOPE)
+endfunction()
+
+# hda_check_board_profile(<file> <compiler> <source tree>): compiles what the
+# profile feeds (the tables, the recognition) for the host; stops with the
+# profile's messages when it does not compile.
+function(hda_check_board_profile FILE CXX SOURCE)
+  execute_process(
+    COMMAND ${CXX} -std=c++20 -fsyntax-only -I${SOURCE}/include -I${SOURCE}/platform -I${SOURCE}/dxe
+      -I${SOURCE}/pei "-DHDA_BOARD_PROFILE_HEADER=\"${FILE}\"" ${SOURCE}/pei/SsidTables.cpp
+      ${SOURCE}/dxe/HdaProbe.cpp
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(status EQUAL 0)
+    return()
+  endif()
+  # The profile's own messages, once each (both files include them), and the
+  # values the compiler shows for them (clang in the message line, gcc in a
+  # note after it).
+  string(REPLACE ";" "," out "${out}")
+  string(REPLACE "\n" ";" lines "${out}")
+  set(shown "")
+  set(pending "")
+  foreach(line IN LISTS lines "error: (end)")
+    if(line MATCHES "note: the comparison reduces to [^(]*\\((.*)\\)" AND NOT pending STREQUAL "")
+      string(APPEND pending " (${CMAKE_MATCH_1})")
+    elseif(line MATCHES "error:")
+      if(NOT pending STREQUAL "")
+        string(FIND "${shown}" "  ${pending}\n" seen)
+        if(seen EQUAL -1)
+          string(APPEND shown "  ${pending}\n")
+        endif()
+      endif()
+      set(pending "")
+      if(line MATCHES "board profile:")
+        string(REGEX REPLACE "^.*(board profile:)" "\\1" pending "${line}")
+        string(REGEX REPLACE "\"$" "" pending "${pending}")
+        # Only a requirement that shows numbers, not the profile's own text.
+        if(line MATCHES "requirement '([0-9UL <=>!=&|()+-]*)'")
+          string(REGEX REPLACE "([0-9])U?L*" "\\1" values "${CMAKE_MATCH_1}")
+          string(APPEND pending " (${values})")
+        endif()
+      endif()
+    endif()
+  endforeach()
+  if(shown STREQUAL "")
+    set(shown "${out}")
+  endif()
+  message(FATAL_ERROR "board profile ${FILE} does not compile:\n${shown}")
+endfunction()
+
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+  hda_check_board_profile("${PROFILE}" "${CXX}" "${SOURCE_DIR}")
+  message("board profile ${PROFILE}: compiles")
+endif()
