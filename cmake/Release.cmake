@@ -5,7 +5,6 @@
 
 option(HDA_PEIM_AS_TE "Carry the PEIM as a TE image in its firmware file (else as PE32)" ON)
 set(HDA_RELEASE_DIR ${PROJECT_BINARY_DIR}/release)
-set(HDA_VERSION_STRING ${PROJECT_VERSION})
 
 # What the modules wait for (see "Dependency expressions" in README.md):
 # PI's architectural protocols and PPI, and the platform's policy PPI.
@@ -50,10 +49,19 @@ endforeach()
 
 set(PACK $<TARGET_FILE:hdapack>)
 
-# hda_release(TARGET DIR TREE PROFILE ECAM PORT): the release folder DIR of
-# the firmware trees TREE-x64 and TREE-ia32, built for the board PROFILE with
-# the board settings ECAM and PORT as defaults, written by the target TARGET.
-function(hda_release TARGET R TREE PROFILE HDA_BOARD_ECAM_BASE HDA_BOARD_PM_TIMER_PORT)
+# hda_release(TARGET DIR TREE PROFILE ECAM PORT MANIFEST_TOOL): the release
+# folder DIR of the firmware trees TREE-x64 and TREE-ia32, built for the board
+# profile PROFILE (a file) with the board settings ECAM and PORT as defaults,
+# written by the target TARGET. Every file says which board it is for: the
+# VERSION sections and the INFs' VERSION_STRING carry the profile's name
+# (the project version, "+", the profile file's name), the INF and DEC
+# headers and MANIFEST the board's.
+function(hda_release TARGET R TREE PROFILE HDA_BOARD_ECAM_BASE HDA_BOARD_PM_TIMER_PORT MANIFEST_TOOL)
+hda_board_profile_name(HDA_BOARD_NAME "${PROFILE}")
+hda_board_profile_id(HDA_BOARD_ID "${PROFILE}")
+set(HDA_VERSION_STRING "${PROJECT_VERSION}+${HDA_BOARD_ID}")
+set(HDA_PACKAGE_VERSION ${PROJECT_VERSION})
+set(HDA_BOARD_LINE "Built for board profile ${HDA_BOARD_ID} (${HDA_BOARD_NAME})")
 set(B ${PROJECT_BINARY_DIR}/${TREE})
 set(HDA_DXE_IMAGE ${B}-x64/dxe/HdaSsidDetectDxe.efi)
 set(HDA_PEI_IMAGE ${B}-ia32/pei/HdaSsidSelectPei.efi)
@@ -123,9 +131,11 @@ add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.inf
   COMMAND ${CMAKE_COMMAND} -DHDAPACK=${PACK} -DIMAGE=${R}/HdaSsidDetectDxe.efi
     -DTEMPLATE=${HDA_EDK2_DIR}/HdaSsidDetectDxe.inf.in -DOUT=${R}/HdaSsidDetectDxe.inf
     -DHDA_DXE_FILE_GUID=${HDA_DXE_FILE_GUID} -DHDA_VERSION_STRING=${HDA_VERSION_STRING}
+    "-DHDA_BOARD_LINE=${HDA_BOARD_LINE}"
     -P ${CMAKE_CURRENT_LIST_DIR}/WriteDriverInf.cmake
   DEPENDS ${R}/HdaSsidDetectDxe.efi ${HDA_EDK2_DIR}/HdaSsidDetectDxe.inf.in
-    ${CMAKE_CURRENT_LIST_DIR}/WriteDriverInf.cmake hdapack)
+    ${CMAKE_CURRENT_LIST_DIR}/WriteDriverInf.cmake hdapack
+  VERBATIM)
 configure_file(${HDA_EDK2_DIR}/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei.inf @ONLY)
 configure_file(${HDA_EDK2_DIR}/HdaSsid.dsc.inc ${R}/HdaSsid.dsc.inc @ONLY)
 configure_file(${HDA_EDK2_DIR}/HdaSsidX64Pei.dsc.inc ${R}/HdaSsidX64Pei.dsc.inc @ONLY)
@@ -146,21 +156,29 @@ foreach(stale IN LISTS present)
 endforeach()
 list(TRANSFORM HDA_RELEASE_FILES PREPEND ${R}/ OUTPUT_VARIABLE HDA_RELEASE_PATHS)
 list(JOIN HDA_RELEASE_FILES "," HDA_RELEASE_NAMES)
+# What the profile makes of the modules (variants, records, tables), for the
+# MANIFEST.
+add_custom_command(OUTPUT ${B}-profile.txt
+  COMMAND ${MANIFEST_TOOL} > ${B}-profile.txt
+  DEPENDS ${MANIFEST_TOOL})
 # The manifest also names the source revision, which can change without any
 # file changing, so it is rewritten (when its text differs) on every build.
 add_custom_target(${TARGET} ALL
   COMMAND ${CMAKE_COMMAND} -DDIR=${R} -DFILES=${HDA_RELEASE_NAMES} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
     "-DHEADER=HdaSsid ${PROJECT_VERSION}, build ${HDA_BUILD_NUMBER_USED}"
-    "-DBOARD=${PROFILE}; settings the driver carries by default: ECAM base ${HDA_BOARD_ECAM_BASE}, ACPI PM timer port ${HDA_BOARD_PM_TIMER_PORT}"
+    "-DBOARD=${HDA_BOARD_NAME} (profile ${HDA_BOARD_ID}), settings the driver carries by default: ECAM base ${HDA_BOARD_ECAM_BASE}, ACPI PM timer port ${HDA_BOARD_PM_TIMER_PORT}"
+    -DPROFILE_LINES=${B}-profile.txt
     "-DCOMPILER=${HDA_FIRMWARE_CXX_VERSION}" "-DLINKER=${HDA_FIRMWARE_LINKER_VERSION}"
     -P ${CMAKE_CURRENT_LIST_DIR}/WriteManifest.cmake
-  DEPENDS ${HDA_RELEASE_PATHS} ${CMAKE_CURRENT_LIST_DIR}/WriteManifest.cmake
+  DEPENDS ${HDA_RELEASE_PATHS} ${B}-profile.txt ${CMAKE_CURRENT_LIST_DIR}/WriteManifest.cmake
   BYPRODUCTS ${R}/MANIFEST
   COMMENT "Writing ${TARGET}/MANIFEST"
   VERBATIM)
 endfunction()
 
-hda_release(release ${HDA_RELEASE_DIR} firmware ${HDA_BOARD_PROFILE} ${HDA_BOARD_ECAM_BASE} ${HDA_BOARD_PM_TIMER_PORT})
-# The emulated board, QEMU q35 under Debian's OVMF (2022.11): its own profile
-# and, as defaults, that firmware's ECAM window and PM timer.
-hda_release(release-q35 ${HDA_RELEASE_Q35_DIR} firmware-q35 QemuQ35 ${HDA_Q35_ECAM_BASE} ${HDA_Q35_PM_TIMER_PORT})
+hda_release(release ${HDA_RELEASE_DIR} firmware ${HDA_BOARD_PROFILE_FILE} ${HDA_BOARD_ECAM_BASE_USED}
+  ${HDA_BOARD_PM_TIMER_PORT_USED} hda_profile_manifest)
+# The emulated board, QEMU q35 under Debian's OVMF (2022.11), from its own
+# profile.
+hda_release(release-q35 ${HDA_RELEASE_Q35_DIR} firmware-q35 ${HDA_Q35_PROFILE_FILE} ${HDA_Q35_ECAM_BASE}
+  ${HDA_Q35_PM_TIMER_PORT} hda_profile_manifest_q35)

@@ -1,8 +1,8 @@
 # cmake -DDIR=<folder> -DFILES=<name,name,...> -DSOURCE_DIR=<tree> -DHEADER=<text>
-#       -DBOARD=<text> -DCOMPILER=<text> -DLINKER=<text> -P WriteManifest.cmake
+#       -DBOARD=<text> -DPROFILE_LINES=<file> -DCOMPILER=<text> -DLINKER=<text> -P WriteManifest.cmake
 # Writes DIR/MANIFEST: what was built from which source revision, for which
-# board and with which toolchain, then one line per file with its size and
-# SHA-256. The file is only rewritten when its text changes.
+# board (and what its profile makes of the modules: PROFILE_LINES) and with
+# which toolchain, then one line per file with its size and SHA-256. The file is only rewritten when its text changes.
 set(revision unknown)
 find_package(Git QUIET)
 if(GIT_FOUND)
@@ -15,7 +15,8 @@ if(GIT_FOUND)
   endif()
 endif()
 string(REPLACE "," ";" FILES "${FILES}")
-set(text "# ${HEADER}, source revision ${revision}\n# board: ${BOARD}\n")
+file(READ ${PROFILE_LINES} profile)
+set(text "# ${HEADER}, source revision ${revision}\n# board: ${BOARD}\n${profile}")
 string(APPEND text "# compiler: ${COMPILER}\n# linker: ${LINKER}\n# file bytes sha256\n")
 foreach(name IN LISTS FILES)
   file(SIZE ${DIR}/${name} size)
