@@ -12,6 +12,7 @@
 #include "BoardSettings.h"
 #include "FirmwareFile.h"
 #include "PeImage.h"
+#include "SizeBars.h"
 
 namespace {
 
@@ -286,14 +287,16 @@ TEST_P(ShippedImageTest, CarriesTheSameCodeAndDataAfterRelocation) {
 
 INSTANTIATE_TEST_SUITE_P(
     Release, ShippedImageTest,
-    ::testing::Values(ImagePair{"DriverFromLinker", HDA_LINKED_DXE_IMAGE, HDA_RELEASE_DIR "/HdaSsidDetectDxe.efi", 1216},
-                      ImagePair{"PeimFromLinker", HDA_LINKED_PEI_IMAGE, HDA_RELEASE_DIR "/HdaSsidSelectPei.efi", 3488},
+    ::testing::Values(ImagePair{"DriverFromLinker", HDA_LINKED_DXE_IMAGE, HDA_RELEASE_DIR "/HdaSsidDetectDxe.efi",
+                                size_bars::kDriver},
+                      ImagePair{"PeimFromLinker", HDA_LINKED_PEI_IMAGE, HDA_RELEASE_DIR "/HdaSsidSelectPei.efi",
+                                size_bars::kPeim},
                       ImagePair{"PeimTeFromPe32", HDA_RELEASE_DIR "/HdaSsidSelectPei.efi",
-                                HDA_RELEASE_DIR "/HdaSsidSelectPei.te", 3216},
+                                HDA_RELEASE_DIR "/HdaSsidSelectPei.te", size_bars::kPeimTe},
                       ImagePair{"PeimX64FromLinker", HDA_LINKED_PEI_X64_IMAGE,
-                                HDA_RELEASE_DIR "/HdaSsidSelectPeiX64.efi", 3488},
+                                HDA_RELEASE_DIR "/HdaSsidSelectPeiX64.efi", size_bars::kPeim},
                       ImagePair{"PeimX64TeFromPe32", HDA_RELEASE_DIR "/HdaSsidSelectPeiX64.efi",
-                                HDA_RELEASE_DIR "/HdaSsidSelectPeiX64.te", 3216}),
+                                HDA_RELEASE_DIR "/HdaSsidSelectPeiX64.te", size_bars::kPeimTe}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
 // Inputs hdapack cannot package end in a message and no output, never in a
