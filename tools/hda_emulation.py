@@ -156,13 +156,23 @@ def retarget_to_q35(hdapack, shipped, out):
 
 
 def build_board_firmware(work, ovmf, release, stub_peim, hdapack):
-    """OVMF for the emulated board: the shipped PEIM's and driver's firmware
-    files from the release folder, the driver's set to q35's ECAM base and PM
-    timer by hdapack retarget, and the test platform PEIM."""
+    """OVMF with a release: the shipped PEIM's and driver's firmware files and
+    the test platform PEIM. A driver that carries other settings than q35's
+    under Debian's OVMF is set to q35's by hdapack retarget, as a platform
+    sets them at integration (see needs_retarget); else it goes in as shipped."""
     stub = stub_peim_file(work, stub_peim, hdapack)
-    driver = retarget_to_q35(hdapack, os.path.join(release, "HdaSsidDetectDxe.ffs"),
-                             os.path.join(work, "HdaSsidDetectDxeQ35.ffs"))
+    driver = os.path.join(release, "HdaSsidDetectDxe.ffs")
+    if needs_retarget(release):
+        driver = retarget_to_q35(hdapack, driver, os.path.join(work, "HdaSsidDetectDxeQ35.ffs"))
     return build_firmware(work, ovmf, [stub, os.path.join(release, "HdaSsidSelectPei.ffs")], [driver])
+
+
+def needs_retarget(release):
+    return settings_differ_from_q35(BoardProfile.from_release(release))
+
+
+def settings_differ_from_q35(profile):
+    return (profile.ecam_base, profile.pm_timer_port) != (Q35_ECAM_BASE, Q35_PM_TIMER_PORT)
 
 
 def startup_script(steps):
@@ -355,27 +365,125 @@ def fresh_variables(work, name, source):
     return path
 
 
-# What the tables and answers of the target board and the emulated board
-# (boards/TargetBoard.h, boards/QemuQ35.h) are called.
-TABLES = {"A1941458": "SsidTableA194", "A1951458": "SsidTableA195", "00221AF4": "SsidTableDuplex",
-          "00121AF4": "SsidTableOutput"}
-KNOWN_ANSWERS = {0x1458A195: "variant A195", 0x1458A194: "variant A194", 0x1AF40022: "q35 variant Duplex",
-                 0x1AF40012: "q35 variant Output", 0: "no subsystem ID"}
+# QEMU's codecs (hw/audio/hda-codec.c): each answers Get Vendor ID and Get
+# Subsystem ID alike, vendor 0x1AF4 and its own device number.
+QEMU_CODECS = {"hda-duplex": 0x1AF40022, "hda-output": 0x1AF40012, "hda-micro": 0x1AF40032}
+NO_CODEC = "none"                # the controller without a codec on its link
+NO_CONTROLLER = "no-controller"  # no device at 00:1F.3
+SETUPS = tuple(QEMU_CODECS) + (NO_CODEC, NO_CONTROLLER)
 
 
-def describe_policy(report):
-    """The PEIM's choice in a few words, from the test platform PEIM's line."""
-    if report.endswith("=NULL"):
-        return "no table chosen (SsidTable NULL)"
-    match = re.search(r"hda=001F0300:([0-9A-F]{8})", report)
-    if match:
-        return "%s (00:1F.3 = 0x%s)" % (TABLES.get(match.group(1), "a table"), match.group(1))
-    return "nothing reported"
+@dataclass
+class Table:
+    name: str
+    hda_word: int
+    crc: int
 
 
-def describe_probe(probe):
+@dataclass
+class Variant:
+    name: str
+    answer: int
+    record: int
+    table: Table
+
+
+@dataclass
+class BoardProfile:
+    """A release's board, as its MANIFEST states it: name, settings, the
+    zero-answer rule, the default table and the variants."""
+    name: str
+    profile: str
+    ecam_base: int
+    pm_timer_port: int
+    records_zero: bool
+    entries: int
+    default: Table
+    variants: list
+
+    @classmethod
+    def from_release(cls, release):
+        path = os.path.join(release, "MANIFEST")
+        try:
+            with open(path) as handle:
+                text = handle.read()
+        except OSError as error:
+            raise ValueError("%s: no MANIFEST (%s): is this a release folder?" % (release, error.strerror))
+        board = re.search(r"^# board: (.*) \(profile (\S+)\), settings the driver carries by default: "
+                          r"ECAM base (0x[0-9A-Fa-f]+), ACPI PM timer port (0x[0-9A-Fa-f]+)$", text, re.M)
+        zero = re.search(r"^# zero answer: (recorded|not a variant)", text, re.M)
+        default = re.search(r"^# table SsidTableDefault: (\d+) entries, 00:1F.3 word (0x[0-9A-F]+), "
+                            r"crc32 (0x[0-9A-F]+)$", text, re.M)
+        variants = re.findall(r"^# variant (\w+): answer (0x[0-9A-F]+), record (0x[0-9A-F]+), table (\w+), "
+                              r"crc32 (0x[0-9A-F]+)$", text, re.M)
+        if not (board and zero and default and variants):
+            raise ValueError("%s does not describe its board profile (a release of an older build?)" % path)
+        return cls(board.group(1), board.group(2), int(board.group(3), 16), int(board.group(4), 16),
+                   zero.group(1) == "recorded", int(default.group(1)),
+                   Table("SsidTableDefault", int(default.group(2), 16), int(default.group(3), 16)),
+                   [Variant(n, int(a, 16), int(r, 16), Table(t, int(r, 16), int(c, 16)))
+                    for n, a, r, t, c in variants])
+
+    def recognised(self, answer):
+        """The variant an answer is, "zero" for a zero answer the board
+        records, or None."""
+        variant = next((v for v in self.variants if v.answer == answer), None)
+        return variant or ("zero" if answer == 0 and self.records_zero else None)
+
+    def record_after(self, setup, before):
+        """The record End of DXE leaves with this setup: None when deleted."""
+        if setup == NO_CONTROLLER:
+            return before  # nothing to examine: the record stays
+        if setup == NO_CODEC:
+            return None
+        found = self.recognised(QEMU_CODECS[setup])
+        return None if found is None else (0 if found == "zero" else found.record)
+
+    def selected(self, record):
+        """The variant whose table the PEIM chooses for a record, or None."""
+        if record is None or record == self.default.hda_word:
+            return None
+        return next((v for v in self.variants if v.record == record), None)
+
+    def report(self, record):
+        """What the test platform PEIM reports for the table chosen for a record."""
+        variant = self.selected(record)
+        if variant is None:
+            return NULL_REPORT
+        return "HdaSsidPolicy: SsidTable=set hda=001F0300:%08X entries=%d terminator=ok crc32=%08X" % (
+            variant.record, self.entries, variant.table.crc)
+
+    def describe_policy(self, report):
+        """The PEIM's choice in a few words, named from the MANIFEST."""
+        if report == NULL_REPORT:
+            return "no table chosen (SsidTable NULL)"
+        match = re.search(r"hda=001F0300:([0-9A-F]{8}) entries=(\d+) terminator=(\w+) crc32=([0-9A-F]{8})", report)
+        if not match:
+            return "nothing reported"
+        word, crc = int(match.group(1), 16), int(match.group(4), 16)
+        table = next((v.table for v in self.variants if v.table.crc == crc), None)
+        if table is None:
+            return "a table this release does not carry (00:1F.3 = 0x%08X, crc32 0x%08X)" % (word, crc)
+        return "%s (00:1F.3 = 0x%08X)" % (table.name, word)
+
+    def describe_answer(self, answer):
+        found = self.recognised(answer)
+        if found is None:
+            return "not a known variant"
+        return "no subsystem ID, recorded as 0" if found == "zero" else "variant %s" % found.name
+
+    def playable(self):
+        """The QEMU codec that plays each variant, where one does."""
+        codecs = {answer: codec for codec, answer in QEMU_CODECS.items()}
+        return [(v, codecs[v.answer]) for v in self.variants if v.answer in codecs]
+
+
+NULL_REPORT = "HdaSsidPolicy: SsidTable=NULL"
+
+
+def describe_probe(probe, profile=None):
     """What the driver asked the codecs and what they answered, from its
-    traced accesses."""
+    traced accesses; each answer named by the profile when one is given."""
     if not probe:
         return "no probe seen"
     hda = [a for a in probe if a.region == "intel-hda"]
@@ -399,9 +507,116 @@ def describe_probe(probe):
             answers.append("%s %s" % (what, "timed out" if answer is None else "0x%08X" % answer))
         text = "codec %d: %s" % (codec, ", ".join(answers))
         last = exchanges[-1]
-        if last[0] & 0xFFFFFFF == 0x001F2000 and last[1] is not None:
-            text += " (%s)" % KNOWN_ANSWERS.get(last[1], "not a known variant")
+        if profile and last[0] & 0xFFFFFFF == 0x001F2000 and last[1] is not None:
+            text += " (%s)" % profile.describe_answer(last[1])
         parts.append(text)
     if not codecs:
         parts.append("no codec flagged: no verb sent")
     return "; ".join(parts)
+
+
+def probe_answers(probe):
+    """The driver's answer reads (Immediate Response), in order."""
+    return [a.value for a in probe if a.region == "intel-hda" and a.kind == "read" and a.address & 0xFFF == 0x64]
+
+
+# The emulation proof of a board profile: boots over one variable store
+# through a sequence of setups (a QEMU codec, none, no controller), each
+# boot checked against what the profile says: the table chosen in PEI for
+# the previous boot's record, the codec's answers, the record End of DXE
+# leaves. One more boot at the end shows what the last record selects.
+
+@dataclass
+class ProofBoot:
+    number: int
+    setup: str
+    before: object               # the record the boot started with
+    boot: Boot
+    expected_report: str
+    expected_record: object
+    differences: list = field(default_factory=list)
+    extra: bool = False          # the boot that only shows the last record's choice
+
+
+def default_sequence(profile):
+    """Every variant QEMU can play, in the profile's order, then no codec,
+    then no controller; empty when QEMU plays none of them."""
+    played = [codec for _, codec in profile.playable()]
+    return played + [NO_CODEC, NO_CONTROLLER] if played else []
+
+
+def run_proof(profile, setups, machine, info_command=None):
+    """Runs the setups over one store; machine(name, steps, setup) runs one
+    QEMU machine through len(steps) boots and returns its Run. Consecutive
+    boots of one setup share a machine; the last machine boots once more.
+    With info_command, the last boot with a codec runs it from the shell.
+    Returns the ProofBoots and the Runs."""
+    groups = []
+    for setup in setups:
+        if groups and groups[-1][0] == setup:
+            groups[-1][1] += 1
+        else:
+            groups.append([setup, 1])
+    last_codec = max((i for i, (s, _) in enumerate(groups) if s in QEMU_CODECS), default=None)
+    proof, runs, record, number = [], [], None, 0
+    for index, (setup, count) in enumerate(groups):
+        boots = count + (1 if index == len(groups) - 1 else 0)
+        steps = [[] for _ in range(boots)]
+        if info_command and index == last_codec:
+            steps[count - 1] = [info_command]
+        run = machine("proof-%d-%s" % (index + 1, setup), steps, setup)
+        runs.append(run)
+        for position, boot in enumerate(run.boots):
+            number += 1
+            after = profile.record_after(setup, record)
+            entry = ProofBoot(number, setup, record, boot, profile.report(record), after,
+                              extra=position == count)
+            check_boot(profile, entry, run)
+            proof.append(entry)
+            record = after
+    return proof, runs
+
+
+def check_boot(profile, entry, run):
+    boot, differences = entry.boot, entry.differences
+    if boot.policy != entry.expected_report:
+        differences.append("PEI chose %s, the profile says %s" % (
+            profile.describe_policy(boot.policy), profile.describe_policy(entry.expected_report)))
+    if boot.record != entry.expected_record:
+        differences.append("End of DXE left record %s, the profile says %s" % (
+            record_text(boot.record), record_text(entry.expected_record)))
+    if entry.setup in QEMU_CODECS:
+        answer = QEMU_CODECS[entry.setup]
+        if probe_answers(boot.probe) != [answer, answer]:
+            differences.append("the driver did not read the codec's answers 0x%08X twice (%s)" % (
+                answer, describe_probe(boot.probe, profile)))
+    elif entry.setup == NO_CODEC:
+        if [a for a in boot.probe if a.region == "intel-hda" and a.address & 0xFFF == 0x60]:
+            differences.append("a verb was sent with no codec flagged")
+    elif [a for a in run.accesses if a.kind == "write" and a.region in ("intel-hda", "system.flash0")]:
+        differences.append("a write reached the flash or a controller with no controller fitted")
+
+
+def record_text(value):
+    return "none" if value is None else "0x%08X" % value
+
+
+def print_proof(profile, proof, out=sys.stdout):
+    for entry in proof:
+        boot = entry.boot
+        print(file=out)
+        what = "no codec" if entry.setup == NO_CODEC else "no controller" if entry.setup == NO_CONTROLLER \
+            else "codec " + entry.setup
+        extra = ", to see what the last record selects" if entry.extra else ""
+        print("Boot %d, %s (%.1f s to the shell%s)" % (entry.number, what, boot.seconds, extra), file=out)
+        print("  PEI    record from the last boot: %-10s -> %s" % (
+            record_text(entry.before), profile.describe_policy(boot.policy)), file=out)
+        if entry.setup == NO_CONTROLLER:
+            print("  DXE    no device at 00:1F.3: nothing written", file=out)
+            print("         record after End of DXE: %s (kept)" % record_text(boot.record), file=out)
+        else:
+            print("  DXE    %s" % describe_probe(boot.probe, profile), file=out)
+            print("         record after End of DXE: %s" % (
+                "deleted (no known codec answer)" if boot.record is None else record_text(boot.record)), file=out)
+        for difference in entry.differences:
+            print("  DIFFERS: " + difference, file=out)

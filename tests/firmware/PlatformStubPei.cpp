@@ -2,6 +2,7 @@
 // board's platform code: installs PLATFORM_SSID_POLICY_PPI with SsidTable
 // NULL and, when PEI ends, reports on QEMU's debug console (port 0x402) what
 // SsidTable points at, so the system test can see HdaSsidSelectPei's choice.
+// It assumes nothing of the board profile: one build serves every board.
 
 #include "PiPei.h"
 #include "PlatformSsidPolicyPpi.h"
@@ -24,6 +25,13 @@ void PrintHex(UINT32 Value) {
   }
 }
 
+void PrintDecimal(UINT32 Value) {
+  if (Value >= 10) {
+    PrintDecimal(Value / 10);
+  }
+  Put(static_cast<char>('0' + Value % 10));
+}
+
 // CRC-32 (IEEE 802.3, as zlib computes it), bit by bit: no table to keep.
 UINT32 Crc32(const UINT8 *Data, UINTN Size) {
   UINT32 Crc = 0xFFFFFFFF;
@@ -38,6 +46,9 @@ UINT32 Crc32(const UINT8 *Data, UINTN Size) {
 
 constinit PLATFORM_SSID_POLICY_PPI gPolicy = {1, nullptr};
 
+// Reads the chosen table as the platform would, whatever board it is for:
+// up to its terminator (at most SSID_TABLE_SCAN_LIMIT entries), with the
+// 00:1F.3 row's word, the entry count and the CRC of every entry read.
 EFI_STATUS EFIAPI OnEndOfPei(const EFI_PEI_SERVICES **, EFI_PEI_NOTIFY_DESCRIPTOR *, VOID *) {
   const SSID_TABLE_ENTRY *Table = gPolicy.SsidTable;
   Print("HdaSsidPolicy: SsidTable=");
@@ -45,16 +56,25 @@ EFI_STATUS EFIAPI OnEndOfPei(const EFI_PEI_SERVICES **, EFI_PEI_NOTIFY_DESCRIPTO
     Print("NULL\n");
     return EFI_SUCCESS;
   }
-  const SSID_TABLE_ENTRY &Hda = Table[HDA_BOARD_HDA_ROW];
-  const SSID_TABLE_ENTRY &End = Table[SSID_TABLE_DEVICE_ROWS];
-  const bool Terminated = SsidEntryAddressLow(End) == 0xFFFFFFFF && End.ExtendedRegister == 0xFFFFFFFF &&
-                          SsidEntryWord(End) == 0xFFFFFFFF;
+  UINT32 HdaWord = 0;
+  UINTN Entries = 0;
+  bool Terminated = false;
+  while (Entries < SSID_TABLE_SCAN_LIMIT && !Terminated) {
+    const SSID_TABLE_ENTRY &Entry = Table[Entries++];
+    Terminated = SsidEntryAddressLow(Entry) == 0xFFFFFFFF && Entry.ExtendedRegister == 0xFFFFFFFF &&
+                 SsidEntryWord(Entry) == 0xFFFFFFFF;
+    if (SsidEntryAddressLow(Entry) == HDA_SSID_PCI_ADDRESS && Entry.ExtendedRegister == 0) {
+      HdaWord = SsidEntryWord(Entry);
+    }
+  }
   Print("set hda=");
-  PrintHex(SsidEntryAddressLow(Hda));
+  PrintHex(HDA_SSID_PCI_ADDRESS);
   Print(":");
-  PrintHex(SsidEntryWord(Hda));
-  Print(Terminated ? " terminator=ok crc32=" : " terminator=bad crc32=");
-  PrintHex(Crc32(reinterpret_cast<const UINT8 *>(Table), SSID_TABLE_ENTRY_COUNT * sizeof(SSID_TABLE_ENTRY)));
+  PrintHex(HdaWord);
+  Print(" entries=");
+  PrintDecimal(static_cast<UINT32>(Entries));
+  Print(Terminated ? " terminator=ok crc32=" : " terminator=missing crc32=");
+  PrintHex(Crc32(reinterpret_cast<const UINT8 *>(Table), Entries * sizeof(SSID_TABLE_ENTRY)));
   Print("\n");
   return EFI_SUCCESS;
 }
