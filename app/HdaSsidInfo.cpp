@@ -23,19 +23,24 @@ namespace {
 // The profile's variant a recognised answer is, by name; "" for none (the
 // zero answer).
 const char *VariantName(UINT32 Answer) {
-#define HDA_VARIANT_NAME(Name, VariantAnswer) \
-  if (Answer == VariantAnswer) {              \
-    return #Name;                             \
+#define HDA_VARIANT_NAME(Name, Vendor, Device) \
+  if (Answer == HdaAnswerOf(Vendor, Device)) {   \
+    return #Name;                                \
   }
   HDA_BOARD_VARIANTS(HDA_VARIANT_NAME)
 #undef HDA_VARIANT_NAME
   return "";
 }
 
+// ACPI's values where it gives usable ones, else the image's; beside them
+// what the release carries, since that is where the driver looks unless the
+// platform sets its PCDs (or hdapack retarget does).
 VOID ChooseBoardSettings(CONSOLE_LINE &Line, const EFI_SYSTEM_TABLE *SystemTable) {
+  const UINT64 BuiltEcam = gHdaBoardSettings.PciExpressBaseAddress;
+  const UINT16 BuiltPort = gHdaBoardSettings.PmTimerPort;
   ACPI_BOARD_SETTINGS Acpi;
   FindAcpiBoardSettings(SystemTable, &Acpi);
-  const BOOLEAN UseEcam = Acpi.HasEcamBase && HdaBoardSettingsUsable(Acpi.EcamBase, gHdaBoardSettings.PmTimerPort);
+  const BOOLEAN UseEcam = Acpi.HasEcamBase && HdaBoardSettingsUsable(Acpi.EcamBase, BuiltPort);
   const BOOLEAN UsePort = Acpi.HasPmTimerPort && HdaBoardSettingsUsable(0, Acpi.PmTimerPort);
   if (UseEcam) {
     gHdaBoardSettings.PciExpressBaseAddress = Acpi.EcamBase;
@@ -47,6 +52,10 @@ VOID ChooseBoardSettings(CONSOLE_LINE &Line, const EFI_SYSTEM_TABLE *SystemTable
   Line.Text(UseEcam ? " (ACPI MCFG)" : " (the image's setting)");
   Line.Text(", PM timer port ").Hex(gHdaBoardSettings.PmTimerPort, 4);
   Line.Text(UsePort ? " (ACPI FADT)" : " (the image's setting)").Print();
+  Line.Text("  this release carries ECAM base ").Hex(BuiltEcam, 8).Text(", PM timer port ").Hex(BuiltPort, 4).Print();
+  if (gHdaBoardSettings.PciExpressBaseAddress != BuiltEcam || gHdaBoardSettings.PmTimerPort != BuiltPort) {
+    Line.Text("Warning: the driver of this release uses these only where the platform sets its PCDs so").Print();
+  }
 }
 
 VOID ShowConfiguration(CONSOLE_LINE &Line) {
@@ -82,6 +91,13 @@ BOOLEAN ShowCodec(CONSOLE_LINE &Line, UINT32 Base, UINT32 Codec, HDA_SSID_WORD *
   Line.Hex(SubsystemId, 8).Print();
   if (!HdaRecognisedSsid(SubsystemId, Stored)) {
     Line.Text("    not a known variant: the driver goes on to the next codec").Print();
+    // A profile that gave a variant in the record's layout (halves swapped)
+    // is recognisable here, on the board.
+    HDA_SSID_WORD Swapped;
+    if (SubsystemId != 0 && HdaRecognisedSsid(HdaRecordOfAnswer(SubsystemId), &Swapped)) {
+      Line.Text("    swapped, it is variant ").Text(VariantName(HdaRecordOfAnswer(SubsystemId)));
+      Line.Text(": are its IDs swapped in the profile?").Print();
+    }
     return false;
   }
   const char *Variant = VariantName(SubsystemId);

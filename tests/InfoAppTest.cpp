@@ -36,7 +36,7 @@ std::vector<Access> ControllerAccesses(const Bench &Hw) {
 void FitBoard(Bench &Hw) {
   Hw.Config.Present(0x293E8086, 0x06, kBase | 0x4, 0);
   Hw.Controller.SetStatests(0x3);
-  Hw.Controller.AddCodec(0).Answer(HDA_VERB_GET_VENDOR_ID, 0x10EC0887).Answer(HDA_VERB_GET_SUBSYSTEM_ID, 0x10431234);
+  Hw.Controller.AddCodec(0).Answer(HDA_VERB_GET_VENDOR_ID, 0x10EC0887).Answer(HDA_VERB_GET_SUBSYSTEM_ID, 0xA1941458);
   Hw.Controller.AddCodec(1).Answer(HDA_VERB_GET_VENDOR_ID, 0x10EC0897).Answer(HDA_VERB_GET_SUBSYSTEM_ID, 0x1458A195);
 }
 
@@ -51,8 +51,9 @@ TEST(InfoApp, ReportsEachCodecAndWhatTheDriverWouldStore) {
            "Board profile: target board",
            "vendor 0x8086 device 0x293E  command 0x06  BAR0 0xFE000004 upper 0x00000000",
            "GCTL 0x00000000 (CRST 0 on entry)  STATESTS 0x03",
-           "codec 0: vendor ID 0x10EC0887, subsystem ID 0x10431234",
+           "codec 0: vendor ID 0x10EC0887, subsystem ID 0xA1941458",
            "not a known variant",
+           "swapped, it is variant A194: are its IDs swapped in the profile?",
            "codec 1: vendor ID 0x10EC0897, subsystem ID 0x1458A195",
            "known: variant A195; the driver stores 0xA1951458",
            "Controller restored: command 0x06, GCTL low byte 0x00",
@@ -183,18 +184,21 @@ TEST(InfoApp, TakesTheBoardFromTheAcpiTables) {
     uint64_t EcamBase;  // where the machine has them, and the app must look
     uint16_t PmTimerPort;
     const char *Report;
+    bool Warns;  // ACPI names other settings than the image carries
   };
   const Case Cases[] = {
       {"q35", {{0xB0000000, 0}}, 0x608, 0, false, 0xB0000000, 0x608,
-       "Board: ECAM base 0xB0000000 (ACPI MCFG), PM timer port 0x0608 (ACPI FADT)"},
+       "Board: ECAM base 0xB0000000 (ACPI MCFG), PM timer port 0x0608 (ACPI FADT)", true},
       {"X_PM_TMR_BLK wins", {{0xB0000000, 0}}, 0x408, 0x608, false, 0xB0000000, 0x608,
-       "PM timer port 0x0608 (ACPI FADT)"},
+       "PM timer port 0x0608 (ACPI FADT)", true},
       {"only the window of bus 0", {{0xC0000000, 0x80}, {0xB0000000, 0}}, 0x608, 0, false, 0xB0000000, 0x608,
-       "ECAM base 0xB0000000 (ACPI MCFG)"},
+       "ECAM base 0xB0000000 (ACPI MCFG)", true},
       {"a FADT with a bad checksum", {{0xB0000000, 0}}, 0x608, 0, true, 0xB0000000, HDA_BOARD_PM_TIMER_PORT,
-       "PM timer port 0x1808 (the image's setting)"},
+       "PM timer port 0x1808 (the image's setting)", true},
       {"an ECAM window off 1 MiB", {{0xB0080000, 0}}, 0, 0, false, HDA_BOARD_ECAM_BASE, HDA_BOARD_PM_TIMER_PORT,
-       "Board: ECAM base 0xE0000000 (the image's setting), PM timer port 0x1808 (the image's setting)"},
+       "Board: ECAM base 0xE0000000 (the image's setting), PM timer port 0x1808 (the image's setting)", false},
+      {"the release's own settings", {{0xE0000000, 0}}, 0x1808, 0, false, 0xE0000000, 0x1808,
+       "(ACPI FADT)\r\n  this release carries ECAM base 0xE0000000, PM timer port 0x1808", false},
   };
   for (const Case &C : Cases) {
     SCOPED_TRACE(C.Name);
@@ -209,6 +213,7 @@ TEST(InfoApp, TakesTheBoardFromTheAcpiTables) {
     gHdaBoardSettings.PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
     const std::string Out = Narrow(Uefi.Console);
     EXPECT_NE(Out.find(C.Report), std::string::npos) << Out;
+    EXPECT_EQ(Out.find("Warning: the driver of this release uses these only") != std::string::npos, C.Warns) << Out;
     EXPECT_NE(Out.find("known: variant A195; the driver stores 0xA1951458"), std::string::npos) << Out;
     for (const Access &A : Hw.Log) {
       EXPECT_NE(A.Where, Region::Unmapped) << A;

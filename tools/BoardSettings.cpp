@@ -87,6 +87,16 @@ std::optional<Located> Find(std::span<const uint8_t> Image, std::string *Error) 
   return Located{{Le(Image, Ecam, 8), static_cast<uint16_t>(Le(Image, Port, 2))}, Ecam, Port};
 }
 
+std::optional<Located> FindInFile(std::span<uint8_t> File, size_t *ImageAt, std::string *Error) {
+  bool IsFirmwareFile = false;
+  const auto Image = ImageIn(File, &IsFirmwareFile, Error);
+  if (!Image) {
+    return std::nullopt;
+  }
+  *ImageAt = static_cast<size_t>(Image->data() - File.data());
+  return Find(*Image, Error);
+}
+
 bool Retarget(std::vector<uint8_t> &File, const Settings &New, std::string *Error) {
   if (*Error = Unusable(New.EcamBase, New.PmTimerPort); !Error->empty()) {
     return false;

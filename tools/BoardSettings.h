@@ -34,6 +34,10 @@ std::string Unusable(uint64_t EcamBase, uint64_t PmTimerPort);
 // raw data.
 std::optional<Located> Find(std::span<const uint8_t> Image, std::string *Error);
 
+// The block in a PE/COFF image or in the PE32 image of a firmware file;
+// *ImageAt is where that image starts in File (0 for an image).
+std::optional<Located> FindInFile(std::span<uint8_t> File, size_t *ImageAt, std::string *Error);
+
 // Rewrites the settings of a PE/COFF image or of the PE32 image in a
 // firmware file, in place; a firmware file that carries a data checksum gets
 // it recomputed. Refuses settings the driver could not use.

@@ -1,19 +1,8 @@
-// hdapack: packages firmware images the way firmware engineers consume them.
-//
-//   hdapack compact --in IMAGE.efi --out IMAGE.efi   (bare DOS header, headers
-//                                                     rounded to the file alignment)
-//   hdapack te     --in IMAGE.efi --out IMAGE.te
-//   hdapack depex  --out FILE.depex [--guid GUID]...      (no GUID: TRUE)
-//   hdapack ffs    --out FILE.ffs --type peim|driver|application --guid FILE_GUID
-//                  --image IMAGE.efi|IMAGE.te [--depex FILE.depex] --name NAME
-//                  [--version TEXT] [--build N] [--xip-align BYTES]
-//   hdapack volume --out FILE.fv FILE.ffs...
-//   hdapack board  --in IMAGE.efi                     (the board settings the image
-//                                                     carries, and their file offsets)
-//   hdapack retarget --in IMAGE.efi|FILE.ffs --out ... --ecam-base ADDRESS
-//                  --pm-timer-port PORT                (a copy for another board)
-//
-// Every output is written whole or not at all; errors say what was wrong.
+// hdapack: packages firmware images the way firmware engineers consume them:
+// the compact PE layout, the TE form, dependency expressions, firmware
+// files, volumes, and a driver's board settings (kUsage below lists the
+// commands; `hdapack --help` prints it). Every output is written whole or
+// not at all; errors say what was wrong.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -193,14 +182,24 @@ void MakeVolume(const Options &O) {
 
 void ShowBoard(const Options &O) {
   const std::string In = Require(O, "in");
+  Bytes File = Read(In);
   std::string Error;
-  const auto Block = board::Find(Read(In), &Error);
+  size_t ImageAt = 0;
+  const auto Block = board::FindInFile(File, &ImageAt, &Error);
   if (!Block) {
     Fail(In + ": " + Error);
   }
-  std::printf("ecam-base 0x%llX at 0x%zX\npm-timer-port 0x%X at 0x%zX\n",
-              static_cast<unsigned long long>(Block->Values.EcamBase), Block->EcamOffset,
-              Block->Values.PmTimerPort, Block->PmTimerPortOffset);
+  // Offsets in the image, as an INF's [PatchPcd] gives them; for a firmware
+  // file also where they lie in the file.
+  const auto Where = [&](size_t Offset) {
+    char Text[64];
+    std::snprintf(Text, sizeof Text, ImageAt == 0 ? "0x%zX" : "0x%zX in the PE32 image (0x%zX in the file)", Offset,
+                  ImageAt + Offset);
+    return std::string(Text);
+  };
+  std::printf("ecam-base 0x%llX at %s\npm-timer-port 0x%X at %s\n",
+              static_cast<unsigned long long>(Block->Values.EcamBase), Where(Block->EcamOffset).c_str(),
+              Block->Values.PmTimerPort, Where(Block->PmTimerPortOffset).c_str());
 }
 
 uint64_t NumberOption(const Options &O, const std::string &Name) {
@@ -229,9 +228,29 @@ void Retarget(const Options &O) {
 
 }  // namespace
 
+const char kUsage[] =
+    "usage: hdapack COMMAND [options]\n"
+    "  compact  --in IMAGE.efi --out IMAGE.efi        the compact PE layout (bare DOS header, headers\n"
+    "                                                 rounded to the file alignment)\n"
+    "  te       --in IMAGE.efi --out IMAGE.te         the TE form of a PE32/PE32+ image\n"
+    "  depex    --out FILE.depex [--guid GUID]...     PUSH each GUID, AND them (no GUID: TRUE)\n"
+    "  ffs      --out FILE.ffs --type peim|driver|application --guid FILE_GUID --image IMAGE.efi|IMAGE.te\n"
+    "           [--depex FILE.depex] --name NAME [--version TEXT] [--build N] [--xip-align BYTES]\n"
+    "  volume   --out FILE.fv FILE.ffs...             a minimal FFS2 volume holding the files\n"
+    "  board    --in IMAGE.efi|FILE.ffs               the board settings a driver carries, and where\n"
+    "  retarget --in IMAGE.efi|FILE.ffs --out ... --ecam-base ADDRESS --pm-timer-port PORT\n"
+    "                                                 a copy with other board settings\n"
+    "Every output is written whole or not at all.\n";
+
 int main(int Argc, char **Argv) {
+  if (Argc == 2 && (std::string(Argv[1]) == "--help" || std::string(Argv[1]) == "-h" ||
+                    std::string(Argv[1]) == "help")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (Argc < 2) {
-    Fail("usage: hdapack compact|te|depex|ffs|volume|board|retarget [options] (see the top of tools/hdapack.cpp)");
+    std::fputs(kUsage, stderr);
+    return 1;
   }
   Options O;
   for (int I = 2; I < Argc; ++I) {
@@ -262,7 +281,7 @@ int main(int Argc, char **Argv) {
     } else if (Command == "retarget") {
       Retarget(O);
     } else {
-      Fail("unknown command " + Command);
+      Fail("unknown command " + Command + " (hdapack --help lists them)");
     }
   } catch (const std::exception &E) {
     Fail(std::string("bad option value: ") + E.what());
