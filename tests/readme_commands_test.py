@@ -5,6 +5,12 @@ working fails the suite. Commands that cannot run here say why they are
 left out: the test commands themselves (CI runs them), ones that need a
 real board, and ones with a placeholder that CI cannot fill.
 
+The porting steps run for a ported board kept in the tests: the porter's
+profile boards/MyBoard.h stands for tests/profiles/ThreeVariants.h, and its
+build tree build-myboard for a folder in this build tree (so the suite
+writes nothing into the source tree); the step that copies the target
+board's profile into boards/ is left out.
+
 Usage: readme_commands_test.py SOURCE_DIR BUILD_DIR
 Exit status 77 (skipped) when BUILD_DIR is not SOURCE_DIR/build, the folder
 the README's commands name.
@@ -12,12 +18,16 @@ the README's commands name.
 
 import os
 import re
+import shutil
 import subprocess
 import sys
 import time
 
 SKIPPED = 77
 EDK2_PLACEHOLDER = "/path/to/edk2"
+PORTED_PROFILE = "boards/MyBoard.h"
+PORTED_TREE = "build-myboard"
+STAND_IN_PROFILE = "tests/profiles/ThreeVariants.h"
 
 
 def commands(readme):
@@ -45,6 +55,8 @@ def why_not(command):
         return "this is the suite's own Edk2Integration test"
     if command.startswith("HDA_OVMF_SOURCES=") and "ctest" in command:
         return "this is the suite's own OvmfFromSource test"
+    if command.startswith("cp ") and PORTED_PROFILE in command:
+        return "writes the porter's profile into boards/; the suite stands %s in for it" % STAND_IN_PROFILE
     if EDK2_PLACEHOLDER in command and not os.environ.get("HDA_EDK2_TREE"):
         return "needs an EDK2 tree: HDA_EDK2_TREE is not set"
     return None
@@ -57,6 +69,9 @@ def main(argv):
         return SKIPPED
     with open(os.path.join(source, "README.md")) as handle:
         found = commands(handle.read())
+    ported_tree = os.path.join(build, "readme-porting", PORTED_TREE)
+    shutil.rmtree(os.path.dirname(ported_tree), ignore_errors=True)
+    os.makedirs(os.path.dirname(ported_tree))
     failures = ran = 0
     for command in found:
         reason = why_not(command)
@@ -64,10 +79,11 @@ def main(argv):
             print("skip  %s\n      (%s)" % (command, reason))
             continue
         runnable = command.replace(EDK2_PLACEHOLDER, os.environ.get("HDA_EDK2_TREE", EDK2_PLACEHOLDER))
+        runnable = runnable.replace(PORTED_PROFILE, STAND_IN_PROFILE).replace(PORTED_TREE, ported_tree)
         started = time.monotonic()
         try:
             result = subprocess.run(["bash", "-c", runnable], cwd=source, capture_output=True, text=True,
-                                    errors="replace", timeout=600)
+                                    errors="replace", timeout=1800)
             status, output = result.returncode, result.stdout + result.stderr
         except subprocess.TimeoutExpired:
             status, output = "timeout", ""
