@@ -70,7 +70,7 @@ endfunction()
 # profile's messages when it does not compile.
 function(hda_check_board_profile FILE CXX SOURCE)
   execute_process(
-    COMMAND ${CXX} -std=c++20 -fsyntax-only -I${SOURCE}/include -I${SOURCE}/platform -I${SOURCE}/dxe
+    COMMAND ${CXX} -std=c++20 -fsyntax-only -I${SOURCE}/include -I${SOURCE}/env -I${SOURCE}/env/standalone -I${SOURCE}/dxe
       -I${SOURCE}/pei "-DHDA_BOARD_PROFILE_HEADER=\"${FILE}\"" ${SOURCE}/pei/SsidTables.cpp
       ${SOURCE}/dxe/HdaProbe.cpp
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)

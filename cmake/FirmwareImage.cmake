@@ -37,7 +37,7 @@ set(HDA_PROFILE_DEFINE "HDA_BOARD_PROFILE_HEADER=\"${HDA_BOARD_PROFILE_FILE}\"")
 
 function(hda_firmware_target NAME DEFINES)
   target_include_directories(${NAME} PRIVATE
-    ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/platform ${PROJECT_SOURCE_DIR}/dxe
+    ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/env ${PROJECT_SOURCE_DIR}/env/standalone ${PROJECT_SOURCE_DIR}/dxe
     ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_definitions(${NAME} PRIVATE ${DEFINES} ${HDA_PROFILE_DEFINE})
   target_compile_options(${NAME} PRIVATE ${HDA_FIRMWARE_COMPILE_OPTIONS})

@@ -6,17 +6,14 @@
 #include "HdaTransport.h"
 #include "HwAccess.h"
 
-constinit volatile HDA_BOARD_SETTINGS gHdaBoardSettings = {
-    {'H', 'D', 'A', 'B', 'O', 'A', 'R', 'D'}, HDA_BOARD_ECAM_BASE, HDA_BOARD_PM_TIMER_PORT, {0, 0, 0}};
-
 // Without these checks settings patched to values the code cannot use would
 // address memory outside any configuration space, an absent device (all
 // ones) or an unassigned BAR would send the probe's writes to address 0 or to
 // the top of the boot flash, and a BAR in the last bytes below 4 GiB would
 // wrap the 32-bit register addresses round to low memory.
 BOOLEAN HdaControllerIsUsable() {
-  const UINT64 EcamBase = gHdaBoardSettings.PciExpressBaseAddress;
-  if (!HdaBoardSettingsUsable(EcamBase, gHdaBoardSettings.PmTimerPort)) {
+  const UINT64 EcamBase = HdaSettingEcamBase();
+  if (!HdaBoardSettingsUsable(EcamBase, HdaSettingPmTimerPort())) {
     return false;
   }
   const UINT32 Config = static_cast<UINT32>(EcamBase) + HDA_PCI_CONFIG_OFFSET;

@@ -89,6 +89,6 @@ extern "C" EFI_STATUS EFIAPI HdaSsidDxeEntryPoint(EFI_HANDLE ImageHandle,
   // record stays; the driver has nothing else to report it to.
   EFI_EVENT Event;  // the notification gets it; nothing here reads it
   gHdaBootServices->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, OnEndOfDxe, nullptr,
-                                  &EFI_END_OF_DXE_EVENT_GROUP_GUID, &Event);
+                                  &gEfiEndOfDxeEventGroupGuid, &Event);
   return EFI_SUCCESS;
 }

@@ -3,11 +3,15 @@
 // from this definition only.
 #pragma once
 
-#include "HdaSsidIds.h"
 #include "UefiBase.h"
 
-// An explicit alignment keeps clang from padding the array to 16 bytes.
-alignas(CHAR16) inline constexpr CHAR16 HDA_SSID_VARIABLE_NAME[] = u"" HDA_SSID_VARIABLE_NAME_TEXT;
+#include "Char16Text.h"
+#include "HdaSsidIds.h"
+
+inline constexpr CHAR16_TEXT<sizeof(HDA_SSID_VARIABLE_NAME_TEXT)> HDA_SSID_VARIABLE_NAME_CHARS =
+    Char16Text(HDA_SSID_VARIABLE_NAME_TEXT);
+inline constexpr const CHAR16 (&HDA_SSID_VARIABLE_NAME)[sizeof(HDA_SSID_VARIABLE_NAME_TEXT)] =
+    HDA_SSID_VARIABLE_NAME_CHARS.Chars;
 inline constexpr EFI_GUID HDA_SSID_VARIABLE_GUID = EfiGuid(HDA_SSID_VARIABLE_GUID_TEXT);
 
 constexpr UINT32 HDA_SSID_VARIABLE_ATTRIBUTES = EFI_VARIABLE_NON_VOLATILE |

@@ -12,7 +12,7 @@ extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle
                                                   const EFI_PEI_SERVICES **PeiServices) {
   (void)FileHandle;
   EFI_PEI_READ_ONLY_VARIABLE2_PPI *VariablePpi = nullptr;
-  EFI_STATUS Status = (*PeiServices)->LocatePpi(PeiServices, &EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID, 0,
+  EFI_STATUS Status = (*PeiServices)->LocatePpi(PeiServices, &gEfiPeiReadOnlyVariable2PpiGuid, 0,
                                                 nullptr, reinterpret_cast<VOID **>(&VariablePpi));
   if (EFI_ERROR(Status)) {
     return Status;

@@ -116,7 +116,7 @@ TEST(PeiSelect, CallsLocateReadLocateInOrderWithTheRecordsArguments) {
   ASSERT_EQ(HdaSsidPeiEntryPoint(nullptr, Pei.PeiServices()), EFI_SUCCESS);
   ASSERT_EQ(Pei.Calls.size(), 3u);
   EXPECT_EQ(Pei.Calls[0].What, PeiCall::LocatePpi);
-  EXPECT_TRUE(Pei.Calls[0].Guid == EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID);
+  EXPECT_TRUE(Pei.Calls[0].Guid == gEfiPeiReadOnlyVariable2PpiGuid);
   EXPECT_EQ(Pei.Calls[1].What, PeiCall::GetVariable);
   EXPECT_EQ(Pei.Calls[1].VariableName, u"ZelHdaSsid");
   EXPECT_TRUE(Pei.Calls[1].Guid == HDA_SSID_VARIABLE_GUID);

@@ -16,7 +16,7 @@ EFI_STATUS EFIAPI FakeLocatePpi(const EFI_PEI_SERVICES **, const EFI_GUID *Guid,
   Call.Instance = Instance;
   Call.DescriptorRequested = Descriptor != nullptr;
   Pei.Calls.push_back(Call);
-  if (Instance == 0 && *Guid == EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID && Pei.VariablePpiInstalled) {
+  if (Instance == 0 && *Guid == gEfiPeiReadOnlyVariable2PpiGuid && Pei.VariablePpiInstalled) {
     *Ppi = &Pei.VariablePpi;
     return Pei.VariableLocateStatus;
   }

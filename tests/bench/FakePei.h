@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "PiPei.h"
+#include "PeiTables.h"
 #include "PlatformSsidPolicyPpi.h"
 
 namespace bench {

@@ -4,7 +4,7 @@
 // SsidTable points at, so the system test can see HdaSsidSelectPei's choice.
 // It assumes nothing of the board profile: one build serves every board.
 
-#include "PiPei.h"
+#include "PeiTables.h"
 #include "PlatformSsidPolicyPpi.h"
 
 namespace {
@@ -84,7 +84,7 @@ constinit EFI_PEI_PPI_DESCRIPTOR gPolicyDescriptor = {
 
 constinit EFI_PEI_NOTIFY_DESCRIPTOR gEndOfPeiNotify = {
     EFI_PEI_PPI_DESCRIPTOR_NOTIFY_CALLBACK | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST,
-    &EFI_END_OF_PEI_SIGNAL_PPI_GUID, OnEndOfPei};
+    &gEfiEndOfPeiSignalPpiGuid, OnEndOfPei};
 
 }  // namespace
 

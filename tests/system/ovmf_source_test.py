@@ -153,7 +153,7 @@ def build(edk2, jobs, out):
 
 
 # The driver's own definition of EDK2's variable policy protocol
-# (platform/VariablePolicy.h) against MdeModulePkg's header.
+# (env/VariablePolicy.h) against MdeModulePkg's header.
 POLICY_PROBE = """#include <Uefi.h>
 #include <Protocol/VariablePolicy.h>
 _Static_assert(sizeof(VARIABLE_POLICY_ENTRY) == 44, "entry size");

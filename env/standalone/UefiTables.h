@@ -82,8 +82,9 @@ struct EFI_SYSTEM_TABLE {
   EFI_CONFIGURATION_TABLE *ConfigurationTable;
 };
 
-// {02CE967A-DD7E-4FFC-9EE7-810CF0470880}, PI 1.2+ volume 2, "End of DXE Event".
-inline constexpr EFI_GUID EFI_END_OF_DXE_EVENT_GROUP_GUID = {
+// {02CE967A-DD7E-4FFC-9EE7-810CF0470880}, PI 1.2+ volume 2, "End of DXE Event"
+// (EFI_END_OF_DXE_EVENT_GROUP_GUID), under the name EDK2 gives its global.
+inline constexpr EFI_GUID gEfiEndOfDxeEventGroupGuid = {
     0x02CE967A, 0xDD7E, 0x4FFC, {0x9E, 0xE7, 0x81, 0x0C, 0xF0, 0x47, 0x08, 0x80}};
 
 #if defined(__x86_64__)

@@ -59,12 +59,13 @@ struct EFI_PEI_READ_ONLY_VARIABLE2_PPI {
   VOID *NextVariableName;
 };
 
-// {2AB86EF5-ECB5-4134-B556-3854CA1FE1B4}
-inline constexpr EFI_GUID EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID = {
+// {2AB86EF5-ECB5-4134-B556-3854CA1FE1B4}: EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID,
+// under the name EDK2 gives its global, as the other GUIDs here.
+inline constexpr EFI_GUID gEfiPeiReadOnlyVariable2PpiGuid = {
     0x2AB86EF5, 0xECB5, 0x4134, {0xB5, 0x56, 0x38, 0x54, 0xCA, 0x1F, 0xE1, 0xB4}};
 
 // {605EA650-C65C-42E1-BA80-91A52AB618C6}: installed when PEI hands over to DXE.
-inline constexpr EFI_GUID EFI_END_OF_PEI_SIGNAL_PPI_GUID = {
+inline constexpr EFI_GUID gEfiEndOfPeiSignalPpiGuid = {
     0x605EA650, 0xC65C, 0x42E1, {0xBA, 0x80, 0x91, 0xA5, 0x2A, 0xB6, 0x18, 0xC6}};
 
 // Offsets from the PI specification's definitions, for IA32 and X64 PEI:

@@ -1,5 +1,7 @@
 // UEFI base types, status codes and GUIDs as the UEFI 2.x specification lays
-// them out (section 2.3.1 "Data Types", appendix D "Status Codes").
+// them out (section 2.3.1 "Data Types", appendix D "Status Codes"): the
+// modules' own definitions, for the standalone build. An EDK2 build of the
+// package's source modules takes MdePkg's instead (env/edk2/UefiBase.h).
 #pragma once
 
 #include <stddef.h>
@@ -37,53 +39,7 @@ struct EFI_GUID {
 };
 static_assert(sizeof(EFI_GUID) == 16);
 
-namespace efi_guid_text {
-void Malformed();  // not constexpr: reaching it stops compilation
-
-consteval UINT32 Hex(const char *Text, unsigned Digits) {
-  UINT32 Value = 0;
-  for (unsigned I = 0; I < Digits; ++I) {
-    const char C = Text[I];
-    const UINT32 Digit = C >= '0' && C <= '9'   ? C - '0'
-                         : C >= 'A' && C <= 'F' ? C - 'A' + 10
-                         : C >= 'a' && C <= 'f' ? C - 'a' + 10
-                                                : 16;
-    if (Digit == 16) {
-      Malformed();
-    }
-    Value = Value << 4 | Digit;
-  }
-  return Value;
-}
-}  // namespace efi_guid_text
-
-// An EFI_GUID from its registry form, "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx",
-// at compile time; a malformed text does not compile.
-consteval EFI_GUID EfiGuid(const char (&Text)[37]) {
-  using efi_guid_text::Hex;
-  if (Text[8] != '-' || Text[13] != '-' || Text[18] != '-' || Text[23] != '-') {
-    efi_guid_text::Malformed();
-  }
-  return {Hex(Text, 8),
-          static_cast<UINT16>(Hex(Text + 9, 4)),
-          static_cast<UINT16>(Hex(Text + 14, 4)),
-          {static_cast<UINT8>(Hex(Text + 19, 2)), static_cast<UINT8>(Hex(Text + 21, 2)),
-           static_cast<UINT8>(Hex(Text + 24, 2)), static_cast<UINT8>(Hex(Text + 26, 2)),
-           static_cast<UINT8>(Hex(Text + 28, 2)), static_cast<UINT8>(Hex(Text + 30, 2)),
-           static_cast<UINT8>(Hex(Text + 32, 2)), static_cast<UINT8>(Hex(Text + 34, 2))}};
-}
-
-constexpr bool operator==(const EFI_GUID &A, const EFI_GUID &B) {
-  if (A.Data1 != B.Data1 || A.Data2 != B.Data2 || A.Data3 != B.Data3) {
-    return false;
-  }
-  for (UINTN I = 0; I < 8; ++I) {
-    if (A.Data4[I] != B.Data4[I]) {
-      return false;
-    }
-  }
-  return true;
-}
+#include "EfiGuidText.h"
 
 constexpr EFI_STATUS EFI_ERROR_BIT = EFI_STATUS{1} << (sizeof(EFI_STATUS) * 8 - 1);
 constexpr EFI_STATUS EfiErrorCode(EFI_STATUS Code) { return EFI_ERROR_BIT | Code; }
