@@ -2,6 +2,7 @@
 
 #include "HdaBoard.h"
 #include "HdaBoardProfile.h"
+#include "HdaDebug.h"
 #include "HdaRegisters.h"
 #include "HdaTransport.h"
 #include "HwAccess.h"
@@ -13,23 +14,34 @@
 // wrap the 32-bit register addresses round to low memory.
 BOOLEAN HdaControllerIsUsable() {
   const UINT64 EcamBase = HdaSettingEcamBase();
-  if (!HdaBoardSettingsUsable(EcamBase, HdaSettingPmTimerPort())) {
+  const UINT16 PmTimerPort = HdaSettingPmTimerPort();
+  if (!HdaBoardSettingsUsable(EcamBase, PmTimerPort)) {
+    DEBUG((DEBUG_ERROR, "HdaSsidDetectDxe: settings unusable (ECAM base 0x%lx, PM timer port 0x%x): nothing touched\n",
+           EcamBase, PmTimerPort));
     return false;
   }
   const UINT32 Config = static_cast<UINT32>(EcamBase) + HDA_PCI_CONFIG_OFFSET;
   const UINT32 VendorDevice = MmioRead32(Config + PCI_VENDOR_DEVICE_OFFSET);
   if ((VendorDevice & 0xFFFF) == PCI_VENDOR_ID_NONE) {
+    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: no device at 00:1F.3 (configuration space 0x%08x): nothing touched\n",
+           Config));
     return false;
   }
   const UINT32 Bar0 = MmioRead32(Config + PCI_BAR0_OFFSET);
   const UINT32 Address = Bar0 & PCI_BAR_MEMORY_ADDRESS_MASK;
   if (Address == 0 || Address > 0xFFFFFFFFu - HDA_REG_LAST_USED) {
+    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: 00:1F.3 (device 0x%08x) BAR0 0x%08x unusable: nothing touched\n",
+           VendorDevice, Bar0));
     return false;
   }
-  if ((Bar0 & PCI_BAR_MEMORY_TYPE_MASK) == PCI_BAR_MEMORY_TYPE_64 &&
-      MmioRead32(Config + PCI_BAR0_UPPER_OFFSET) != 0) {
-    return false;
+  if ((Bar0 & PCI_BAR_MEMORY_TYPE_MASK) == PCI_BAR_MEMORY_TYPE_64) {
+    const UINT32 Upper = MmioRead32(Config + PCI_BAR0_UPPER_OFFSET);
+    if (Upper != 0) {
+      DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: 00:1F.3 BAR0 above 4 GiB (0x%08x%08x): nothing touched\n", Upper, Bar0));
+      return false;
+    }
   }
+  DEBUG((DEBUG_INFO, "HdaSsidDetectDxe: 00:1F.3 device 0x%08x, BAR0 0x%08x\n", VendorDevice, Bar0));
   return true;
 }
 
@@ -44,6 +56,8 @@ VOID HdaControllerOpen(HDA_CONTROLLER_SESSION *Session) {
   // Sampled once, straight away: codecs that have not announced themselves
   // by now are not probed on this board.
   Session->CodecMask = MmioRead8(Session->Base + HDA_REG_STATESTS);
+  DEBUG((DEBUG_INFO, "HdaSsidDetectDxe: command 0x%02x, GCTL 0x%08x on entry; STATESTS 0x%02x\n",
+         Session->SavedCommand, Session->SavedGctl, Session->CodecMask));
 }
 
 VOID HdaControllerClose(const HDA_CONTROLLER_SESSION *Session) {
@@ -85,7 +99,16 @@ UINTN HdaProbeCodecs(UINT32 Base, UINT8 CodecMask, HDA_SSID_WORD *Stored) {
     }
     UINT32 VendorId;
     UINT32 SubsystemId;
-    if (HdaQueryCodec(Base, Codec, &VendorId, &SubsystemId) == 2 && HdaRecognisedSsid(SubsystemId, Stored)) {
+    const UINT32 Answered = HdaQueryCodec(Base, Codec, &VendorId, &SubsystemId);
+    if (Answered < 2) {
+      DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: codec %u timed out on the %a verb\n", Codec,
+             Answered == 0 ? "vendor-ID" : "subsystem-ID"));
+      continue;
+    }
+    const BOOLEAN Known = HdaRecognisedSsid(SubsystemId, Stored);
+    DEBUG((DEBUG_INFO, "HdaSsidDetectDxe: codec %u: vendor ID 0x%08x, subsystem ID 0x%08x, %a\n", Codec, VendorId,
+           SubsystemId, Known ? "known" : "not a known variant"));
+    if (Known) {
       return HDA_SSID_RECORD_SIZE;
     }
   }

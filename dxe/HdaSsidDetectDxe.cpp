@@ -4,6 +4,7 @@
 
 #include "HdaSsidDetectDxe.h"
 
+#include "HdaDebug.h"
 #include "HdaProbe.h"
 #include "HdaSsidRecord.h"
 #include "UefiTables.h"
@@ -21,11 +22,18 @@ struct HDA_SSID_VARIABLE_POLICY {
   CHAR16 Name[sizeof(HDA_SSID_VARIABLE_NAME) / sizeof(CHAR16)];
 };
 constexpr UINT16 HDA_SSID_POLICY_SIZE = offsetof(HDA_SSID_VARIABLE_POLICY, Name) + sizeof(HDA_SSID_VARIABLE_NAME);
-constinit static const HDA_SSID_VARIABLE_POLICY gHdaSsidPolicy = {
-    {VARIABLE_POLICY_ENTRY_REVISION, HDA_SSID_POLICY_SIZE, sizeof(VARIABLE_POLICY_ENTRY), HDA_SSID_VARIABLE_GUID,
-     HDA_SSID_RECORD_SIZE, HDA_SSID_RECORD_SIZE, HDA_SSID_VARIABLE_ATTRIBUTES, ~HDA_SSID_VARIABLE_ATTRIBUTES,
-     VARIABLE_POLICY_TYPE_NO_LOCK, {0, 0, 0}},
-    u"" HDA_SSID_VARIABLE_NAME_TEXT};
+consteval HDA_SSID_VARIABLE_POLICY HdaSsidPolicy() {
+  HDA_SSID_VARIABLE_POLICY Policy = {
+      {VARIABLE_POLICY_ENTRY_REVISION, HDA_SSID_POLICY_SIZE, sizeof(VARIABLE_POLICY_ENTRY), HDA_SSID_VARIABLE_GUID,
+       HDA_SSID_RECORD_SIZE, HDA_SSID_RECORD_SIZE, HDA_SSID_VARIABLE_ATTRIBUTES, ~HDA_SSID_VARIABLE_ATTRIBUTES,
+       VARIABLE_POLICY_TYPE_NO_LOCK, {0, 0, 0}},
+      {}};
+  for (UINTN I = 0; I < sizeof(HDA_SSID_VARIABLE_NAME) / sizeof(CHAR16); ++I) {
+    Policy.Name[I] = HDA_SSID_VARIABLE_NAME[I];
+  }
+  return Policy;
+}
+constinit static const HDA_SSID_VARIABLE_POLICY gHdaSsidPolicy = HdaSsidPolicy();
 static_assert(offsetof(HDA_SSID_VARIABLE_POLICY, Name) == sizeof(VARIABLE_POLICY_ENTRY));
 
 constexpr UINT32 HDA_SSID_AUTHENTICATED_ATTRIBUTES = EFI_VARIABLE_AUTHENTICATED_WRITE_ACCESS |
@@ -40,21 +48,34 @@ constexpr UINT32 HDA_SSID_AUTHENTICATED_ATTRIBUTES = EFI_VARIABLE_AUTHENTICATED_
 // it is, and the PEIM ignores it. GetVariable is asked for the attributes
 // only: with no buffer it answers EFI_BUFFER_TOO_SMALL and still returns
 // them (UEFI 2.8+); when the record is absent, or a firmware does not say,
-// the preset stands and nothing is deleted. The statuses are not examined:
-// a failed write leaves what the store holds for the next boot.
+// the preset stands and nothing is deleted. The statuses decide nothing: a
+// failed write leaves what the store holds for the next boot. (EDK2's
+// services take the name and GUID as non-const.)
 static VOID WriteHdaSsidRecord(UINTN DataSize, const HDA_SSID_WORD *Value) {
-  const CHAR16 *Name = gHdaSsidPolicy.Name;
-  const EFI_GUID *Guid = &gHdaSsidPolicy.Entry.Namespace;
+  CHAR16 *Name = const_cast<CHAR16 *>(gHdaSsidPolicy.Name);
+  EFI_GUID *Guid = const_cast<EFI_GUID *>(&gHdaSsidPolicy.Entry.Namespace);
   UINT32 Attributes = HDA_SSID_VARIABLE_ATTRIBUTES;
   UINTN NoData = 0;
   gHdaRuntimeServices->GetVariable(Name, Guid, &Attributes, &NoData, nullptr);
   if (Attributes != HDA_SSID_VARIABLE_ATTRIBUTES) {
     if ((Attributes & HDA_SSID_AUTHENTICATED_ATTRIBUTES) != 0) {
+      DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: an authenticated record (attributes 0x%x) is kept: the PEIM ignores it\n",
+             Attributes));
       return;
     }
-    gHdaRuntimeServices->SetVariable(Name, Guid, 0, 0, nullptr);
+    const EFI_STATUS Deleted = gHdaRuntimeServices->SetVariable(Name, Guid, 0, 0, nullptr);
+    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: another writer's record (attributes 0x%x) deleted first: %r\n", Attributes,
+           Deleted));
   }
-  gHdaRuntimeServices->SetVariable(Name, Guid, HDA_SSID_VARIABLE_ATTRIBUTES, DataSize, Value);
+  const EFI_STATUS Status = gHdaRuntimeServices->SetVariable(Name, Guid, HDA_SSID_VARIABLE_ATTRIBUTES, DataSize,
+                                                             const_cast<HDA_SSID_WORD *>(Value));
+  if (DataSize != 0) {
+    DEBUG((EFI_ERROR(Status) ? DEBUG_ERROR : DEBUG_INFO, "HdaSsidDetectDxe: record 0x%08x stored: %r\n", *Value,
+           Status));
+  } else {
+    DEBUG((EFI_ERROR(Status) && Status != EFI_NOT_FOUND ? DEBUG_ERROR : DEBUG_INFO,
+           "HdaSsidDetectDxe: no codec gave a known answer: record deleted: %r\n", Status));
+  }
 }
 
 extern "C" VOID EFIAPI OnEndOfDxe(EFI_EVENT Event, VOID *Context) {
@@ -68,6 +89,8 @@ extern "C" VOID EFIAPI OnEndOfDxe(EFI_EVENT Event, VOID *Context) {
     const UINTN Size = HdaProbeCodecs(Session.Base, Session.CodecMask, &Value);
     WriteHdaSsidRecord(Size, &Value);
     HdaControllerClose(&Session);
+  } else {
+    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: nothing examined: the record is kept\n"));
   }
   gHdaBootServices->CloseEvent(Event);
 }
@@ -81,14 +104,20 @@ extern "C" EFI_STATUS EFIAPI HdaSsidDxeEntryPoint(EFI_HANDLE ImageHandle,
   // notification, so the policy is registered now, not at End of DXE.
   // Without the protocol the record is guarded by the checks above only.
   EDKII_VARIABLE_POLICY_PROTOCOL *VariablePolicy;  // read only when located
-  if (!EFI_ERROR(gHdaBootServices->LocateProtocol(&EDKII_VARIABLE_POLICY_PROTOCOL_GUID, nullptr,
-                                                  reinterpret_cast<VOID **>(&VariablePolicy)))) {
-    VariablePolicy->RegisterVariablePolicy(&gHdaSsidPolicy.Entry);
+  const EFI_STATUS Located = gHdaBootServices->LocateProtocol(
+      const_cast<EFI_GUID *>(&EDKII_VARIABLE_POLICY_PROTOCOL_GUID), nullptr, reinterpret_cast<VOID **>(&VariablePolicy));
+  if (!EFI_ERROR(Located)) {
+    const EFI_STATUS Registered = VariablePolicy->RegisterVariablePolicy(&gHdaSsidPolicy.Entry);
+    DEBUG((EFI_ERROR(Registered) ? DEBUG_ERROR : DEBUG_INFO, "HdaSsidDetectDxe: variable policy for the record: %r\n",
+           Registered));
+  } else {
+    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: no variable policy protocol (%r): the record has no policy\n", Located));
   }
   // If this fails the probe does not run this boot and the previous boot's
   // record stays; the driver has nothing else to report it to.
   EFI_EVENT Event;  // the notification gets it; nothing here reads it
-  gHdaBootServices->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, OnEndOfDxe, nullptr,
-                                  &gEfiEndOfDxeEventGroupGuid, &Event);
+  const EFI_STATUS Created = gHdaBootServices->CreateEventEx(EVT_NOTIFY_SIGNAL, TPL_CALLBACK, OnEndOfDxe, nullptr,
+                                                             &gEfiEndOfDxeEventGroupGuid, &Event);
+  DEBUG((EFI_ERROR(Created) ? DEBUG_ERROR : DEBUG_INFO, "HdaSsidDetectDxe: End-of-DXE notification: %r\n", Created));
   return EFI_SUCCESS;
 }

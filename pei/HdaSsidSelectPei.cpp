@@ -4,6 +4,7 @@
 
 #include "HdaSsidSelectPei.h"
 
+#include "HdaDebug.h"
 #include "HdaSsidRecord.h"
 #include "PlatformSsidPolicyPpi.h"
 #include "SsidTable.h"
@@ -15,6 +16,7 @@ extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle
   EFI_STATUS Status = (*PeiServices)->LocatePpi(PeiServices, &gEfiPeiReadOnlyVariable2PpiGuid, 0,
                                                 nullptr, reinterpret_cast<VOID **>(&VariablePpi));
   if (EFI_ERROR(Status)) {
+    DEBUG((DEBUG_WARN, "HdaSsidSelectPei: no read-only variable PPI: %r\n", Status));
     return Status;
   }
 
@@ -26,12 +28,16 @@ extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle
   Status = VariablePpi->GetVariable(VariablePpi, HDA_SSID_VARIABLE_NAME, &HDA_SSID_VARIABLE_GUID,
                                     &Attributes, &DataSize, &Stored);
   if (EFI_ERROR(Status)) {
+    DEBUG((DEBUG_INFO, "HdaSsidSelectPei: no record read: %r\n", Status));
     return Status;
   }
+  DEBUG((DEBUG_INFO, "HdaSsidSelectPei: record 0x%08x, attributes 0x%x, %u bytes\n", Stored, Attributes,
+         static_cast<UINT32>(DataSize)));
   // Only HdaSsidDetectDxe's record counts: one written with other
   // attributes (by a shell's setvar, or an OS, or another driver) is treated
   // as no record at all, with the status an absent one gives.
   if (Attributes != HDA_SSID_VARIABLE_ATTRIBUTES) {
+    DEBUG((DEBUG_WARN, "HdaSsidSelectPei: not the driver's record (attributes 0x%x): ignored\n", Attributes));
     return EFI_NOT_FOUND;
   }
 
@@ -39,18 +45,24 @@ extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle
   Status = (*PeiServices)->LocatePpi(PeiServices, &PLATFORM_SSID_POLICY_PPI_GUID, 0, nullptr,
                                      reinterpret_cast<VOID **>(&Policy));
   if (EFI_ERROR(Status)) {
+    DEBUG((DEBUG_WARN, "HdaSsidSelectPei: no subsystem-ID policy PPI: %r\n", Status));
     return Status;
   }
 
   if (Stored == FindDefaultHdaSsid() || Policy->SsidTable != nullptr) {
+    DEBUG((DEBUG_INFO, "HdaSsidSelectPei: nothing chosen: %a\n",
+           Policy->SsidTable != nullptr ? "a table was already chosen" : "the record is the default table's word"));
     return Status;
   }
   // The board profile's variants in order; an unknown record selects nothing.
-#define HDA_SELECT_VARIANT(Name, Vendor, Device) \
-  if (Stored == HDA_SSID_VARIANT_##Name) {       \
-    Policy->SsidTable = SsidTable##Name.Entries; \
+#define HDA_SELECT_VARIANT(Name, Vendor, Device)                                 \
+  if (Stored == HDA_SSID_VARIANT_##Name) {                                       \
+    Policy->SsidTable = SsidTable##Name.Entries;                                 \
+    DEBUG((DEBUG_INFO, "HdaSsidSelectPei: SsidTable" #Name " chosen\n"));       \
   } else
-  HDA_BOARD_VARIANTS(HDA_SELECT_VARIANT) {}
+  HDA_BOARD_VARIANTS(HDA_SELECT_VARIANT) {
+    DEBUG((DEBUG_INFO, "HdaSsidSelectPei: the record names no variant: nothing chosen\n"));
+  }
 #undef HDA_SELECT_VARIANT
   return Status;
 }

@@ -1,0 +1,9 @@
+// Debug output in an EDK2 build: the platform's DebugLib. A RELEASE build
+// compiles the messages out (MDEPKG_NDEBUG), as every module's.
+#pragma once
+
+#include "UefiBase.h"
+
+extern "C" {
+#include <Library/DebugLib.h>
+}

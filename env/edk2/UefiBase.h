@@ -1,0 +1,16 @@
+// The modules' UEFI base types, status codes and variable attributes from
+// EDK2's MdePkg, for an EDK2 build of the package's source modules (the
+// standalone build has its own: env/standalone/UefiBase.h). MdePkg's
+// headers carry no C++ linkage of their own.
+#pragma once
+
+extern "C" {
+#include <Uefi/UefiBaseType.h>
+#include <Uefi/UefiMultiPhase.h>
+}
+
+#ifndef offsetof
+#define offsetof(Type, Member) __builtin_offsetof(Type, Member)
+#endif
+
+#include "EfiGuidText.h"
