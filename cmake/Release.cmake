@@ -140,6 +140,57 @@ configure_file(${HDA_EDK2_DIR}/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei.inf
 configure_file(${HDA_EDK2_DIR}/HdaSsid.dsc.inc ${R}/HdaSsid.dsc.inc @ONLY)
 configure_file(${HDA_EDK2_DIR}/HdaSsidX64Pei.dsc.inc ${R}/HdaSsidX64Pei.dsc.inc @ONLY)
 configure_file(${HDA_EDK2_DIR}/HdaSsid.fdf.inc ${R}/HdaSsid.fdf.inc COPYONLY)
+configure_file(${HDA_EDK2_DIR}/HdaSsidSource.dsc.inc ${R}/HdaSsidSource.dsc.inc @ONLY)
+configure_file(${HDA_EDK2_DIR}/HdaSsidSourceX64Pei.dsc.inc ${R}/HdaSsidSourceX64Pei.dsc.inc @ONLY)
+
+# The source modules: INFs that EDK2 builds with the platform's toolchain and
+# libraries from Source/, a copy of the very files the images are built from
+# (the EDK2 half of env/ instead of the standalone one), and the board's
+# profile, which Source/boards/HdaPackageBoard.h names.
+set(HDA_PACKAGE_SOURCES
+  include/HdaSsidIds.h include/HdaSsidRecord.h include/HdaBoardProfile.h
+  env/EfiGuidText.h env/Char16Text.h env/VariablePolicy.h
+  env/edk2/UefiBase.h env/edk2/UefiTables.h env/edk2/PeiTables.h env/edk2/HwAccess.h env/edk2/HdaDebug.h
+  env/edk2/HdaSettings.h
+  dxe/HdaSsidDetectDxe.cpp dxe/HdaSsidDetectDxe.h dxe/HdaProbe.cpp dxe/HdaProbe.h dxe/HdaTransport.cpp
+  dxe/HdaTransport.h dxe/HdaRegisters.h dxe/HdaBoard.h
+  pei/HdaSsidSelectPei.cpp pei/HdaSsidSelectPei.h pei/SsidTables.cpp pei/SsidTable.h pei/PlatformSsidPolicyPpi.h)
+set(HDA_SOURCE_FILES)
+foreach(file IN LISTS HDA_PACKAGE_SOURCES)
+  add_custom_command(OUTPUT ${R}/Source/${file}
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${file} ${R}/Source/${file}
+    DEPENDS ${PROJECT_SOURCE_DIR}/${file})
+  list(APPEND HDA_SOURCE_FILES Source/${file})
+endforeach()
+add_custom_command(OUTPUT ${R}/Source/boards/${HDA_BOARD_ID}.h
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROFILE} ${R}/Source/boards/${HDA_BOARD_ID}.h
+  DEPENDS ${PROFILE})
+file(CONFIGURE OUTPUT ${R}/Source/boards/HdaPackageBoard.h
+  CONTENT "// The board profile this package was built for, beside this file.\n#include \"${HDA_BOARD_ID}.h\"\n")
+list(APPEND HDA_SOURCE_FILES Source/boards/${HDA_BOARD_ID}.h Source/boards/HdaPackageBoard.h)
+set(HDA_DXE_SOURCE_LINES "")
+set(HDA_PEI_SOURCE_LINES "")
+foreach(file IN LISTS HDA_PACKAGE_SOURCES)
+  if(file MATCHES "^(dxe|include|env)/")
+    string(APPEND HDA_DXE_SOURCE_LINES "  ../Source/${file}\n")
+  endif()
+  if(file MATCHES "^(pei|include|env)/" AND NOT file MATCHES "(HwAccess|HdaSettings|UefiTables)\\.h$")
+    string(APPEND HDA_PEI_SOURCE_LINES "  ../Source/${file}\n")
+  endif()
+endforeach()
+string(APPEND HDA_DXE_SOURCE_LINES "  ../Source/boards/${HDA_BOARD_ID}.h\n  ../Source/boards/HdaPackageBoard.h")
+string(APPEND HDA_PEI_SOURCE_LINES "  ../Source/boards/${HDA_BOARD_ID}.h\n  ../Source/boards/HdaPackageBoard.h")
+# What C++ needs of EDK2's GCC-family toolchains (GCC, CLANGDWARF): C++20
+# (without it consteval and constinit do not compile), and no exceptions
+# (without it GCC adds unwind tables, .eh_frame_hdr, to the driver). Nothing
+# else changes the images: -fno-rtti and -fno-threadsafe-statics leave them
+# byte for byte the same, and code that would need them (a polymorphic
+# class, a local static with a constructor) fails to link for want of the
+# C++ runtime instead. Only the .cpp rule reads CXX_FLAGS; AutoGen.c, which
+# is C, would refuse C++ options in CC_FLAGS.
+set(HDA_CXX_BUILD_OPTIONS "  GCC:*_*_*_CXX_FLAGS = -std=c++20 -fno-exceptions")
+configure_file(${HDA_EDK2_DIR}/HdaSsidDetectDxe/HdaSsidDetectDxe.inf.in ${R}/HdaSsidDetectDxe/HdaSsidDetectDxe.inf @ONLY)
+configure_file(${HDA_EDK2_DIR}/HdaSsidSelectPei/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei/HdaSsidSelectPei.inf @ONLY)
 
 set(HDA_RELEASE_FILES
   HdaSsidDetectDxe.efi HdaSsidSelectPei.efi HdaSsidSelectPei.te HdaSsidInfo.efi
@@ -147,7 +198,9 @@ set(HDA_RELEASE_FILES
   HdaSsidDetectDxe.depex HdaSsidSelectPei.depex
   HdaSsidDetectDxe.ffs HdaSsidSelectPei.ffs HdaSsidSelectPeiX64.ffs
   HdaSsidDetectDxe.inf HdaSsidSelectPei.inf HdaSsid.dsc.inc HdaSsidX64Pei.dsc.inc HdaSsid.fdf.inc
-  HdaSsidPkg.dec ${HDA_EDK2_HEADERS})
+  HdaSsidPkg.dec ${HDA_EDK2_HEADERS}
+  HdaSsidSource.dsc.inc HdaSsidSourceX64Pei.dsc.inc
+  HdaSsidDetectDxe/HdaSsidDetectDxe.inf HdaSsidSelectPei/HdaSsidSelectPei.inf ${HDA_SOURCE_FILES})
 # Files an earlier version shipped must not linger where integrators copy from.
 file(GLOB_RECURSE present RELATIVE ${R} ${R}/*)
 list(REMOVE_ITEM present ${HDA_RELEASE_FILES} MANIFEST)

@@ -16,32 +16,32 @@ BOOLEAN HdaControllerIsUsable() {
   const UINT64 EcamBase = HdaSettingEcamBase();
   const UINT16 PmTimerPort = HdaSettingPmTimerPort();
   if (!HdaBoardSettingsUsable(EcamBase, PmTimerPort)) {
-    DEBUG((DEBUG_ERROR, "HdaSsidDetectDxe: settings unusable (ECAM base 0x%lx, PM timer port 0x%x): nothing touched\n",
+    DEBUG((DEBUG_ERROR, "HdaSsidDetectDxe: settings unusable (ECAM base 0x%lX, PM timer port 0x%X): nothing touched\n",
            EcamBase, PmTimerPort));
     return false;
   }
   const UINT32 Config = static_cast<UINT32>(EcamBase) + HDA_PCI_CONFIG_OFFSET;
   const UINT32 VendorDevice = MmioRead32(Config + PCI_VENDOR_DEVICE_OFFSET);
   if ((VendorDevice & 0xFFFF) == PCI_VENDOR_ID_NONE) {
-    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: no device at 00:1F.3 (configuration space 0x%08x): nothing touched\n",
+    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: no device at 00:1F.3 (configuration space 0x%08X): nothing touched\n",
            Config));
     return false;
   }
   const UINT32 Bar0 = MmioRead32(Config + PCI_BAR0_OFFSET);
   const UINT32 Address = Bar0 & PCI_BAR_MEMORY_ADDRESS_MASK;
   if (Address == 0 || Address > 0xFFFFFFFFu - HDA_REG_LAST_USED) {
-    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: 00:1F.3 (device 0x%08x) BAR0 0x%08x unusable: nothing touched\n",
+    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: 00:1F.3 (device 0x%08X) BAR0 0x%08X unusable: nothing touched\n",
            VendorDevice, Bar0));
     return false;
   }
   if ((Bar0 & PCI_BAR_MEMORY_TYPE_MASK) == PCI_BAR_MEMORY_TYPE_64) {
     const UINT32 Upper = MmioRead32(Config + PCI_BAR0_UPPER_OFFSET);
     if (Upper != 0) {
-      DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: 00:1F.3 BAR0 above 4 GiB (0x%08x%08x): nothing touched\n", Upper, Bar0));
+      DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: 00:1F.3 BAR0 above 4 GiB (0x%08X%08X): nothing touched\n", Upper, Bar0));
       return false;
     }
   }
-  DEBUG((DEBUG_INFO, "HdaSsidDetectDxe: 00:1F.3 device 0x%08x, BAR0 0x%08x\n", VendorDevice, Bar0));
+  DEBUG((DEBUG_INFO, "HdaSsidDetectDxe: 00:1F.3 device 0x%08X, BAR0 0x%08X\n", VendorDevice, Bar0));
   return true;
 }
 
@@ -106,7 +106,7 @@ UINTN HdaProbeCodecs(UINT32 Base, UINT8 CodecMask, HDA_SSID_WORD *Stored) {
       continue;
     }
     const BOOLEAN Known = HdaRecognisedSsid(SubsystemId, Stored);
-    DEBUG((DEBUG_INFO, "HdaSsidDetectDxe: codec %u: vendor ID 0x%08x, subsystem ID 0x%08x, %a\n", Codec, VendorId,
+    DEBUG((DEBUG_INFO, "HdaSsidDetectDxe: codec %u: vendor ID 0x%08X, subsystem ID 0x%08X, %a\n", Codec, VendorId,
            SubsystemId, Known ? "known" : "not a known variant"));
     if (Known) {
       return HDA_SSID_RECORD_SIZE;

@@ -59,18 +59,18 @@ static VOID WriteHdaSsidRecord(UINTN DataSize, const HDA_SSID_WORD *Value) {
   gHdaRuntimeServices->GetVariable(Name, Guid, &Attributes, &NoData, nullptr);
   if (Attributes != HDA_SSID_VARIABLE_ATTRIBUTES) {
     if ((Attributes & HDA_SSID_AUTHENTICATED_ATTRIBUTES) != 0) {
-      DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: an authenticated record (attributes 0x%x) is kept: the PEIM ignores it\n",
+      DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: an authenticated record (attributes 0x%X) is kept: the PEIM ignores it\n",
              Attributes));
       return;
     }
     const EFI_STATUS Deleted = gHdaRuntimeServices->SetVariable(Name, Guid, 0, 0, nullptr);
-    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: another writer's record (attributes 0x%x) deleted first: %r\n", Attributes,
+    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: another writer's record (attributes 0x%X) deleted first: %r\n", Attributes,
            Deleted));
   }
   const EFI_STATUS Status = gHdaRuntimeServices->SetVariable(Name, Guid, HDA_SSID_VARIABLE_ATTRIBUTES, DataSize,
                                                              const_cast<HDA_SSID_WORD *>(Value));
   if (DataSize != 0) {
-    DEBUG((EFI_ERROR(Status) ? DEBUG_ERROR : DEBUG_INFO, "HdaSsidDetectDxe: record 0x%08x stored: %r\n", *Value,
+    DEBUG((EFI_ERROR(Status) ? DEBUG_ERROR : DEBUG_INFO, "HdaSsidDetectDxe: record 0x%08X stored: %r\n", *Value,
            Status));
   } else {
     DEBUG((EFI_ERROR(Status) && Status != EFI_NOT_FOUND ? DEBUG_ERROR : DEBUG_INFO,

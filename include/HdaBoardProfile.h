@@ -7,8 +7,10 @@
 
 #include "HdaSsidRecord.h"
 
+// Every build of the project names the profile; an EDK2 build of the
+// package's source modules finds its board beside its profile's copy.
 #ifndef HDA_BOARD_PROFILE_HEADER
-#define HDA_BOARD_PROFILE_HEADER "TargetBoard.h"
+#define HDA_BOARD_PROFILE_HEADER "HdaPackageBoard.h"
 #endif
 #include HDA_BOARD_PROFILE_HEADER
 

@@ -31,13 +31,13 @@ extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle
     DEBUG((DEBUG_INFO, "HdaSsidSelectPei: no record read: %r\n", Status));
     return Status;
   }
-  DEBUG((DEBUG_INFO, "HdaSsidSelectPei: record 0x%08x, attributes 0x%x, %u bytes\n", Stored, Attributes,
+  DEBUG((DEBUG_INFO, "HdaSsidSelectPei: record 0x%08X, attributes 0x%X, %u bytes\n", Stored, Attributes,
          static_cast<UINT32>(DataSize)));
   // Only HdaSsidDetectDxe's record counts: one written with other
   // attributes (by a shell's setvar, or an OS, or another driver) is treated
   // as no record at all, with the status an absent one gives.
   if (Attributes != HDA_SSID_VARIABLE_ATTRIBUTES) {
-    DEBUG((DEBUG_WARN, "HdaSsidSelectPei: not the driver's record (attributes 0x%x): ignored\n", Attributes));
+    DEBUG((DEBUG_WARN, "HdaSsidSelectPei: not the driver's record (attributes 0x%X): ignored\n", Attributes));
     return EFI_NOT_FOUND;
   }
 

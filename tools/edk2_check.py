@@ -6,6 +6,11 @@ X64 on small binary-only platforms. Each platform's firmware files and
 volumes are then read back and checked, and GenFv and VolInfo are run on the
 shipped firmware files as they are.
 
+The source modules (HdaSsidDetectDxe/, HdaSsidSelectPei/ of the package) are
+built by EDK2 with MdePkg's libraries for IA32 PEI, X64 PEI and X64 DXE,
+RELEASE and DEBUG, with GCC and (where clang is there) CLANGDWARF, with the
+driver's settings FixedAtBuild, PatchableInModule and Dynamic.
+
 The board settings go in every form the README documents (DEFINE numbers,
 build -D, DEFINE naming the platform's FixedAtBuild PcdPciExpressBaseAddress,
 a platform-wide [PcdsPatchableInModule.X64] section) and the driver EDK2
@@ -14,6 +19,7 @@ settings EDK2 must leave it as shipped. A C PEIM is built from source with
 EDK2's compiler against the package's headers for IA32 and X64.
 
 Usage: edk2_check.py --release DIR [--edk2 TREE] [--work DIR] [--hdapack EXE] [--jobs N]
+                     [--no-source] [--export DIR]
 
 TREE (default: the HDA_EDK2_TREE environment variable) is an EDK2 tree or a
 .tar.xz of one. Only its BaseTools and MdePkg are used, from a scratch copy
@@ -30,6 +36,7 @@ import struct
 import subprocess
 import sys
 import tarfile
+import time
 import uuid
 from dataclasses import dataclass
 
@@ -356,11 +363,12 @@ def edk2_env(edk2, workspace):
     return env
 
 
-def edk2_build(edk2, workspace, platform_dsc, archs, options=""):
+def edk2_build(edk2, workspace, platform_dsc, archs, options="", toolchains=("GCC",), targets=("RELEASE",), jobs=1):
     """EDK2's build, as an integrator runs it; returns (status, output)."""
     os.makedirs(os.path.join(workspace, "Conf"), exist_ok=True)
-    script = ". ./edksetup.sh BaseTools >/dev/null && cd \"$WORKSPACE\" && " \
-             "build -p %s %s -t GCC -b RELEASE -n 1 %s" % (platform_dsc, " ".join("-a " + a for a in archs), options)
+    script = ". ./edksetup.sh BaseTools >/dev/null && cd \"$WORKSPACE\" && build -p %s %s %s %s -n %d %s" % (
+        platform_dsc, " ".join("-a " + a for a in archs), " ".join("-t " + t for t in toolchains),
+        " ".join("-b " + b for b in targets), jobs, options)
     return run(["bash", "-c", script], cwd=edk2, env=edk2_env(edk2, workspace))
 
 
@@ -662,6 +670,147 @@ def check_shipped_files(report, tools_bin, release_dir, work, guids):
             check_volinfo(report, name, tools_bin, volume, expect)
 
 
+# --- The source modules, built by EDK2 ---------------------------------------
+
+# A platform's library instances, MdePkg's: a serial DebugLib (output to
+# nowhere here; what matters is that DEBUG builds carry the messages) and the
+# PcdLib each PCD type needs. RELEASE builds define MDEPKG_NDEBUG, as
+# platforms do (OVMF among them).
+SOURCE_DSC = """[Defines]
+  PLATFORM_NAME                  = {name}
+  PLATFORM_GUID                  = {guid}
+  PLATFORM_VERSION               = 0.1
+  DSC_SPECIFICATION              = 0x00010005
+  OUTPUT_DIRECTORY               = Build/{name}
+  SUPPORTED_ARCHITECTURES        = IA32|X64
+  BUILD_TARGETS                  = RELEASE|DEBUG
+  SKUID_IDENTIFIER               = DEFAULT
+
+!include MdePkg/MdeLibs.dsc.inc
+
+[LibraryClasses]
+  UefiDriverEntryPoint|MdePkg/Library/UefiDriverEntryPoint/UefiDriverEntryPoint.inf
+  PeimEntryPoint|MdePkg/Library/PeimEntryPoint/PeimEntryPoint.inf
+  UefiBootServicesTableLib|MdePkg/Library/UefiBootServicesTableLib/UefiBootServicesTableLib.inf
+  BaseLib|MdePkg/Library/BaseLib/BaseLib.inf
+  BaseMemoryLib|MdePkg/Library/BaseMemoryLib/BaseMemoryLib.inf
+  IoLib|MdePkg/Library/BaseIoLibIntrinsic/BaseIoLibIntrinsic.inf
+  PcdLib|MdePkg/Library/BasePcdLibNull/BasePcdLibNull.inf
+  PrintLib|MdePkg/Library/BasePrintLib/BasePrintLib.inf
+  DebugLib|MdePkg/Library/BaseDebugLibSerialPort/BaseDebugLibSerialPort.inf
+  DebugPrintErrorLevelLib|MdePkg/Library/BaseDebugPrintErrorLevelLib/BaseDebugPrintErrorLevelLib.inf
+  SerialPortLib|MdePkg/Library/BaseSerialPortLibNull/BaseSerialPortLibNull.inf
+{libraries}
+[PcdsFixedAtBuild]
+  gEfiMdePkgTokenSpaceGuid.PcdDebugPropertyMask|0x2F
+{pcds}
+[Components.IA32]
+{ia32}
+[Components.X64]
+{x64}
+[BuildOptions]
+  RELEASE_*_*_CC_FLAGS = -DMDEPKG_NDEBUG
+"""
+SOURCE_DXE = "HdaSsidPkg/HdaSsidDetectDxe/HdaSsidDetectDxe.inf"
+SOURCE_PEIM = "HdaSsidPkg/HdaSsidSelectPei/HdaSsidSelectPei.inf"
+PCD_LINES = ("      gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidPciExpressBaseAddress|0x%X\n"
+             "      gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidAcpiPmTimerPort|0x%X\n")
+# Settings the platforms give: the FixedAtBuild one q35's under Debian's
+# OVMF, so that its images can be booted there.
+Q35_SETTINGS = (0xB0000000, 0x608)
+
+
+@dataclass
+class SourcePlatform:
+    name: str
+    what: str
+    pcd_type: str        # FixedAtBuild, PatchableInModule or Dynamic
+    settings: tuple
+    peims: bool          # also the PEIM, for IA32 and X64 PEI
+    targets: tuple       # RELEASE, DEBUG
+
+    def dsc(self):
+        libraries = pcds = ""
+        dxe = "  " + SOURCE_DXE + "\n"
+        if self.pcd_type == "Dynamic":
+            libraries = "\n[LibraryClasses.X64.DXE_DRIVER]\n  PcdLib|MdePkg/Library/DxePcdLib/DxePcdLib.inf\n"
+            pcds = "\n[PcdsDynamicDefault]\n" + (PCD_LINES % self.settings).replace("      ", "  ")
+        else:
+            dxe = "  %s {\n    <Pcds%s>\n%s  }\n" % (SOURCE_DXE, self.pcd_type, PCD_LINES % self.settings)
+        return SOURCE_DSC.format(name=self.name, guid=uuid.uuid5(uuid.NAMESPACE_URL, "hdassid-src/" + self.name),
+                                 libraries=libraries, pcds=pcds, ia32="  %s\n" % SOURCE_PEIM if self.peims else "",
+                                 x64=("  %s\n" % SOURCE_PEIM if self.peims else "") + dxe)
+
+
+SOURCE_PLATFORMS = [
+    SourcePlatform("SourceFixedAtBuild", "the source INFs, settings FixedAtBuild, PEIM for IA32 and X64 PEI",
+                   "FixedAtBuild", Q35_SETTINGS, True, ("RELEASE", "DEBUG")),
+    # The driver alone for the other PCD types: one target each, as the
+    # settings' code is the same in both.
+    SourcePlatform("SourcePatchable", "the source driver, settings PatchableInModule", "PatchableInModule",
+                   (0xC0000000, 0x408), False, ("RELEASE",)),
+    SourcePlatform("SourceDynamic", "the source driver, settings Dynamic (DxePcdLib)", "Dynamic",
+                   (0xD0000000, 0x1008), False, ("DEBUG",)),
+]
+DEBUG_MESSAGE = re.compile(rb"HdaSsid(DetectDxe|SelectPei): ")
+
+
+def source_toolchains():
+    """GCC, and CLANGDWARF where clang and lld are there."""
+    return ["GCC"] + (["CLANGDWARF"] if shutil.which("clang") and shutil.which("ld.lld") else [])
+
+
+def check_source_modules(report, edk2, workspace, jobs, export, shipped_sizes):
+    """Each source platform built for every toolchain and target at once;
+    every image there, for its machine, carrying DEBUG messages in DEBUG
+    builds and none in RELEASE ones. The FixedAtBuild platform's GCC RELEASE
+    images go to export, for the system test."""
+    toolchains = source_toolchains()
+    sizes = {}
+    for platform in SOURCE_PLATFORMS:
+        targets = platform.targets
+        started = time.monotonic()
+        print("%s: %s; %s, %s" % (platform.name, platform.what, " and ".join(toolchains), " and ".join(targets)))
+        with open(os.path.join(workspace, "HdaCheckPkg", platform.name + ".dsc"), "w") as handle:
+            handle.write(platform.dsc())
+        archs = ["IA32", "X64"] if platform.peims else ["X64"]
+        status, output = edk2_build(edk2, workspace, "HdaCheckPkg/%s.dsc" % platform.name, archs,
+                                    toolchains=toolchains, targets=targets, jobs=jobs)
+        ours = [line for line in output.splitlines() if "HdaSsid" in line and re.search(r"(warning|error):", line)]
+        if not report.check("%s: EDK2 builds it with %s" % (platform.name, ", ".join(toolchains)), status == 0,
+                            "\n" + output[-4000:]):
+            continue
+        report.check("%s: no warning from the modules' sources (-Werror), %.0f s" % (
+            platform.name, time.monotonic() - started), not ours, "\n".join(ours))
+        images = [("X64", "HdaSsidDetectDxe", "DXE")] + \
+            ([("IA32", "HdaSsidSelectPei", "IA32 PEI"), ("X64", "HdaSsidSelectPei", "X64 PEI")] if platform.peims else [])
+        for toolchain in toolchains:
+            for target in targets:
+                for arch, module, what in images:
+                    path = os.path.join(workspace, "Build", platform.name, "%s_%s" % (target, toolchain), arch,
+                                        "HdaSsidPkg", module, module, "OUTPUT", module + ".efi")
+                    label = "%s: %s %s %s" % (platform.name, what, toolchain, target)
+                    if not report.check(label + ": image built", os.path.isfile(path), path):
+                        continue
+                    with open(path, "rb") as handle:
+                        image = handle.read()
+                    machine = struct.unpack_from("<H", image, struct.unpack_from("<I", image, 0x3C)[0] + 4)[0]
+                    report.check(label + ": PE/COFF for %s" % arch, machine == MACHINES[arch], "machine 0x%X" % machine)
+                    messages = bool(DEBUG_MESSAGE.search(image))
+                    report.check(label + (": carries its DEBUG messages" if target == "DEBUG" else
+                                          ": carries no DEBUG message"), messages == (target == "DEBUG"))
+                    sizes[(platform.name, toolchain, target, what)] = len(image)
+                    if export and platform.pcd_type == "FixedAtBuild" and (toolchain, target) == ("GCC", "RELEASE"):
+                        os.makedirs(export, exist_ok=True)
+                        name = module + ("X64" if what == "X64 PEI" else "") + ".efi"
+                        shutil.copy(path, os.path.join(export, name))
+    print("  sizes in bytes (EDK2 GCC RELEASE, FixedAtBuild; the shipped images beside them):")
+    for what, shipped in shipped_sizes:
+        built = sizes.get(("SourceFixedAtBuild", "GCC", "RELEASE", what))
+        debug = sizes.get(("SourceFixedAtBuild", "GCC", "DEBUG", what))
+        print("    %-9s EDK2 RELEASE %6s, DEBUG %6s; shipped %5d" % (what, built, debug, shipped))
+
+
 # Offsets the PEIM relies on, as the PI specification lays the tables out:
 # EFI_PEI_SERVICES is a 24-byte table header and then pointer-sized services,
 # LocatePpi the third; GetVariable is the read-only variable PPI's first
@@ -699,7 +848,12 @@ def main(argv):
                         "beside the release folder, as the build lays them out)")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
     parser.add_argument("--cc", default="clang", help="clang, to compile MdePkg's PI headers for IA32 and X64")
+    parser.add_argument("--no-source", action="store_true", help="leave out the builds of the source modules")
+    parser.add_argument("--export", help="copy the source modules' GCC RELEASE images (settings FixedAtBuild, "
+                        "ECAM 0x%X, PM timer 0x%X) here" % Q35_SETTINGS)
     args = parser.parse_args(argv)
+    if args.export:
+        shutil.rmtree(args.export, ignore_errors=True)  # never boot what an earlier run left
     if not args.edk2:
         print("edk2_check: skipped: no EDK2 tree given (set HDA_EDK2_TREE to an EDK2 tree or a .tar.xz of one)")
         return SKIPPED
@@ -753,6 +907,11 @@ def main(argv):
                 platform.name, arch), os.path.isfile(consumer), "no %s" % consumer)
         for volume in ("PEIFV", "DXEFV"):
             check_volinfo(report, platform.name, tools_bin, os.path.join(build_dir, "FV", volume + ".Fv"), [])
+    if not args.no_source:
+        shipped = [(what, os.path.getsize(os.path.join(release_dir, name))) for what, name in (
+            ("DXE", "HdaSsidDetectDxe.efi"), ("IA32 PEI", "HdaSsidSelectPei.efi"),
+            ("X64 PEI", "HdaSsidSelectPeiX64.efi"))]
+        check_source_modules(report, edk2, workspace, args.jobs, args.export, shipped)
     check_shipped_files(report, tools_bin, release_dir, work, guids)
     check_pi_layouts(report, edk2, work, args.cc)
     print("edk2_check: %s" % ("all checks passed" if report.failures == 0 else "%d checks failed" % report.failures))

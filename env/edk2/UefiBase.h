@@ -9,6 +9,11 @@ extern "C" {
 #include <Uefi/UefiMultiPhase.h>
 }
 
+// UEFI 2.8's enhanced authenticated variables, which this MdePkg does not name.
+#ifndef EFI_VARIABLE_ENHANCED_AUTHENTICATED_ACCESS
+#define EFI_VARIABLE_ENHANCED_AUTHENTICATED_ACCESS 0x00000080
+#endif
+
 #ifndef offsetof
 #define offsetof(Type, Member) __builtin_offsetof(Type, Member)
 #endif

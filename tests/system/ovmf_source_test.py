@@ -23,6 +23,7 @@ tree with OvmfPkg. Without one the test is skipped (exit status 77).
 import argparse
 import glob
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -47,16 +48,27 @@ DSC_DEFINES = """
   DEFINE HDA_SSID_PCI_EXPRESS_BASE   = gEfiMdePkgTokenSpaceGuid.PcdPciExpressBaseAddress
   DEFINE HDA_SSID_ACPI_PM_TIMER_PORT = 0x%X
 """ % OVMF_PM_TIMER_PORT
-DSC_LINES = """!include HdaSsidPkg/HdaSsid.dsc.inc
-
+STUB_COMPONENT = """
 [Components.IA32]
   HdaSsidTestPkg/PlatformStubPei.inf
 
 """
-# Step 3: each module in its volume with the shipped rules, the rules at the end.
-FDF_PEI_LINES = ("INF RuleOverride = HDA_SSID HdaSsidTestPkg/PlatformStubPei.inf\n"
-                 "INF RuleOverride = HDA_SSID HdaSsidPkg/HdaSsidSelectPei.inf\n")
-FDF_DXE_LINES = "INF RuleOverride = HDA_SSID HdaSsidPkg/HdaSsidDetectDxe.inf\n"
+DSC_LINES = "!include HdaSsidPkg/HdaSsid.dsc.inc\n" + STUB_COMPONENT
+# Integration by source: the source snippet, and the settings in a PCD
+# section of the type the platform picks.
+DSC_SOURCE_LINES = """!include HdaSsidPkg/HdaSsidSource.dsc.inc
+
+[Pcds%s]
+  gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidPciExpressBaseAddress|0x%X
+  gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidAcpiPmTimerPort|0x%X
+""" + STUB_COMPONENT
+# Step 3: each module in its volume, binary ones with the shipped rules, the
+# rules at the end (the test platform PEIM's too); source ones with OVMF's.
+FDF_STUB_LINE = "INF RuleOverride = HDA_SSID HdaSsidTestPkg/PlatformStubPei.inf\n"
+FDF_LINES = {"binary": ("INF RuleOverride = HDA_SSID HdaSsidPkg/HdaSsidSelectPei.inf\n",
+                        "INF RuleOverride = HDA_SSID HdaSsidPkg/HdaSsidDetectDxe.inf\n"),
+             "source": ("INF HdaSsidPkg/HdaSsidSelectPei/HdaSsidSelectPei.inf\n",
+                        "INF HdaSsidPkg/HdaSsidDetectDxe/HdaSsidDetectDxe.inf\n")}
 FDF_RULES_LINE = "\n!include HdaSsidPkg/HdaSsid.fdf.inc\n"
 
 STUB_INF = """[Defines]
@@ -101,9 +113,11 @@ def edk2_env(edk2):
     return env
 
 
-def integrate(edk2, release, stub_peim, hdapack, pristine):
+def integrate(edk2, release, stub_peim, hdapack, pristine, form, pcd_type=None):
     """The release folder as HdaSsidPkg/, the test platform PEIM beside it,
-    and the README's DSC and FDF lines in OVMF's own files."""
+    and the README's DSC and FDF lines in OVMF's own files: for the binary
+    modules (form "binary"), or for the source ones with the settings as PCDs
+    of pcd_type (FixedAtBuild, DynamicDefault)."""
     package = os.path.join(edk2, "HdaSsidPkg")
     shutil.rmtree(package, ignore_errors=True)
     shutil.copytree(release, package)
@@ -114,13 +128,18 @@ def integrate(edk2, release, stub_peim, hdapack, pristine):
     with open(os.path.join(test_pkg, "PlatformStubPei.inf"), "w") as handle:
         handle.write(STUB_INF)
     dsc, fdf = pristine
-    dsc = dsc.replace("\n[Defines]\n", "\n[Defines]\n" + DSC_DEFINES, 1)
-    dsc = dsc.replace("\n[BuildOptions]", "\n" + DSC_LINES + "[BuildOptions]", 1)
+    if form == "binary":
+        dsc = dsc.replace("\n[Defines]\n", "\n[Defines]\n" + DSC_DEFINES, 1)
+        lines = DSC_LINES
+    else:
+        lines = DSC_SOURCE_LINES % (pcd_type, OVMF_ECAM_BASE, OVMF_PM_TIMER_PORT)
+    dsc = dsc.replace("\n[BuildOptions]", "\n" + lines + "[BuildOptions]", 1)
+    pei_line, dxe_line = FDF_LINES[form]
     pei_end = fdf.index("[FV.DXEFV]")
     pei_end = fdf.rindex("\n!include", 0, pei_end)
-    fdf = fdf[:pei_end] + "\n" + FDF_PEI_LINES + fdf[pei_end:]
+    fdf = fdf[:pei_end] + "\n" + FDF_STUB_LINE + pei_line + fdf[pei_end:]
     dxe_end = fdf.rindex("\n!include", 0, fdf.index("[FV.FVMAIN_COMPACT]"))
-    fdf = fdf[:dxe_end] + "\n" + FDF_DXE_LINES + fdf[dxe_end:] + FDF_RULES_LINE
+    fdf = fdf[:dxe_end] + "\n" + dxe_line + fdf[dxe_end:] + FDF_RULES_LINE
     for name, text in (("OvmfPkgIa32X64.dsc", dsc), ("OvmfPkgIa32X64.fdf", fdf)):
         with open(os.path.join(edk2, "OvmfPkg", name), "w") as handle:
             handle.write(text)
@@ -133,22 +152,21 @@ def patched_settings(edk2, hdapack):
     return run([hdapack, "board", "--in", found[0]])[1] if found else "no patched driver in the build"
 
 
-def build(edk2, jobs, out):
+def build(edk2, jobs, out, target="RELEASE"):
     """EDK2's build of OvmfPkgIa32X64 with SMM; the images copied to out."""
     script = ("set -- && . ./edksetup.sh >/dev/null && build -p OvmfPkg/OvmfPkgIa32X64.dsc -a IA32 -a X64 "
-              "-t GCC -b RELEASE -n %d -D SMM_REQUIRE=TRUE" % jobs)
+              "-t GCC -b %s -n %d -D SMM_REQUIRE=TRUE" % (target, jobs))
     started = time.monotonic()
     status, output = run(["bash", "--noprofile", "--norc", "-c", script], cwd=edk2, env=edk2_env(edk2))
     seconds = time.monotonic() - started
     if status != 0:
         raise SystemExit("ovmf_source_test: EDK2's build of OVMF failed:\n" + output[-5000:])
-    warnings = [line for line in output.splitlines()
-                if "HdaSsid" in line and ("warning" in line.lower() or "error" in line.lower())]
+    warnings = [line for line in output.splitlines() if "HdaSsid" in line and re.search(r"(warning|error):", line)]
     os.makedirs(out, exist_ok=True)
-    fv = os.path.join(edk2, "Build", "Ovmf3264", "RELEASE_GCC", "FV")
+    built = os.path.join(edk2, "Build", "Ovmf3264", "%s_GCC" % target)
     for name in ("OVMF_CODE.fd", "OVMF_VARS.fd"):
-        shutil.copy(os.path.join(fv, name), out)
-    shutil.copy(os.path.join(edk2, "Build", "Ovmf3264", "RELEASE_GCC", "X64", "Shell.efi"), out)
+        shutil.copy(os.path.join(built, "FV", name), out)
+    shutil.copy(os.path.join(built, "X64", "Shell.efi"), out)
     return seconds, warnings
 
 
@@ -210,26 +228,39 @@ def prepare(args):
     tools = time.monotonic()
     Platform.policy_layout = policy_layout(edk2, work)
     pristine = [open(os.path.join(edk2, "OvmfPkg", n)).read() for n in ("OvmfPkgIa32X64.dsc", "OvmfPkgIa32X64.fdf")]
-    for name, release in (("target", args.release), ("q35", args.release_q35)):
-        integrate(edk2, os.path.abspath(release), os.path.abspath(args.stub_peim), args.hdapack, pristine)
+    # The configured board's release as binaries; the emulated board's from
+    # source, RELEASE with the settings FixedAtBuild and DEBUG with them
+    # Dynamic (through OVMF's PCD drivers).
+    for name, release, form, pcd_type, target in (
+            ("target", args.release, "binary", None, "RELEASE"),
+            ("q35-source", args.release_q35, "source", "FixedAtBuild", "RELEASE"),
+            ("q35-source-debug", args.release_q35, "source", "DynamicDefault", "DEBUG")):
+        integrate(edk2, os.path.abspath(release), os.path.abspath(args.stub_peim), args.hdapack, pristine, form,
+                  pcd_type)
         out = os.path.join(work, "ovmf-" + name)
-        seconds, warnings = build(edk2, args.jobs, out)
+        seconds, warnings = build(edk2, args.jobs, out, target)
         Platform.builds[name] = {"dir": out, "seconds": seconds, "warnings": warnings,
-                                 "settings": patched_settings(edk2, args.hdapack)}
+                                 "settings": patched_settings(edk2, args.hdapack) if form == "binary" else ""}
     built = time.monotonic()
     Platform.board = emu.BoardProfile.from_release(args.release)
     Platform.q35 = emu.BoardProfile.from_release(args.release_q35)
+
+    def proof(build_name):
+        store = emu.fresh_variables(work, build_name, os.path.join(Platform.builds[build_name]["dir"], "OVMF_VARS.fd"))
+
+        def proof_machine(name, steps, setup):
+            return machine(work, build_name, "%s-%s" % (build_name, name), steps,
+                           controller=setup != emu.NO_CONTROLLER, codec=setup if setup in emu.QEMU_CODECS else None,
+                           variables=store)
+        return emu.run_proof(Platform.q35, emu.default_sequence(Platform.q35), proof_machine)
+
     with ThreadPoolExecutor(2) as pool:
         target = pool.submit(machine, work, "target", "target",
                              [[emu.store_command(Platform.board.variants[-1].record)], []], codec=FITTED)
-        q35_store = emu.fresh_variables(work, "q35", os.path.join(Platform.builds["q35"]["dir"], "OVMF_VARS.fd"))
-
-        def proof_machine(name, steps, setup):
-            return machine(work, "q35", name, steps, controller=setup != emu.NO_CONTROLLER,
-                           codec=setup if setup in emu.QEMU_CODECS else None, variables=q35_store)
-        q35 = pool.submit(emu.run_proof, Platform.q35, emu.default_sequence(Platform.q35), proof_machine)
+        release_proof = pool.submit(proof, "q35-source")
+        debug_proof = pool.submit(proof, "q35-source-debug")
         Platform.runs["target"] = target.result()
-        Platform.proof, Platform.runs["q35"] = q35.result()
+        Platform.proofs = {"q35-source": release_proof.result(), "q35-source-debug": debug_proof.result()}
     Platform.times = {"unpack": unpacked - started, "BaseTools": tools - unpacked,
                       "builds": built - tools, "boots": time.monotonic() - built}
 
@@ -241,10 +272,9 @@ class ConfiguredBoardRelease(unittest.TestCase):
     def test_edk2_builds_it_as_the_readme_integrates_it(self):
         self.assertEqual(Platform.builds["target"]["warnings"], [])
 
-    def test_edk2_patched_the_platforms_settings_into_both_drivers(self):
-        for name in ("target", "q35"):
-            self.assertIn("ecam-base 0x%X at" % OVMF_ECAM_BASE, Platform.builds[name]["settings"], name)
-            self.assertIn("pm-timer-port 0x%X at" % OVMF_PM_TIMER_PORT, Platform.builds[name]["settings"], name)
+    def test_edk2_patched_the_platforms_settings_into_the_driver(self):
+        self.assertIn("ecam-base 0x%X at" % OVMF_ECAM_BASE, Platform.builds["target"]["settings"])
+        self.assertIn("pm-timer-port 0x%X at" % OVMF_PM_TIMER_PORT, Platform.builds["target"]["settings"])
 
     def test_a_stored_record_selects_its_table_in_pei(self):
         boots, board = Platform.runs["target"].boots, Platform.board
@@ -270,11 +300,45 @@ class VariablePolicyLayout(unittest.TestCase):
         self.assertEqual(Platform.policy_layout, "")
 
 
-class EmulatedBoardRelease(unittest.TestCase):
-    def test_its_emulation_proof_holds(self):
-        self.assertEqual([e.setup for e in Platform.proof if not e.extra],
-                         ["hda-duplex", "hda-output", "hda-micro", emu.NO_CODEC, emu.NO_CONTROLLER])
-        self.assertEqual([(e.number, e.differences) for e in Platform.proof if e.differences], [])
+# What the source modules say in a DEBUG build, for each setup of the proof
+# (the PEIM's read and choice, the driver's registrations, probe and record).
+DEBUG_LINES = {
+    "hda-duplex": ["HdaSsidSelectPei: ", "HdaSsidDetectDxe: End-of-DXE notification: Success",
+                   "HdaSsidDetectDxe: variable policy for the record: Success",
+                   "HdaSsidDetectDxe: 00:1F.3 device 0x293E8086", "HdaSsidDetectDxe: command 0x",
+                   "HdaSsidDetectDxe: codec 0: vendor ID 0x1AF40022, subsystem ID 0x1AF40022, known",
+                   "HdaSsidDetectDxe: record 0x00221AF4 stored: Success"],
+    "hda-output": ["HdaSsidSelectPei: SsidTableDuplex chosen",
+                   "HdaSsidDetectDxe: record 0x00121AF4 stored: Success"],
+    "hda-micro": ["HdaSsidSelectPei: SsidTableOutput chosen", "HdaSsidDetectDxe: record 0x00321AF4 stored: Success"],
+    emu.NO_CODEC: ["HdaSsidSelectPei: SsidTableMicro chosen", "STATESTS 0x00",
+                   "HdaSsidDetectDxe: no codec gave a known answer: record deleted: Success"],
+    emu.NO_CONTROLLER: ["HdaSsidSelectPei: no record read: Not Found", "HdaSsidDetectDxe: no device at 00:1F.3",
+                        "HdaSsidDetectDxe: nothing examined: the record is kept"],
+}
+MODULE_LINE = re.compile(r"^HdaSsid(?:DetectDxe|SelectPei): .*$", re.M)
+
+
+class EmulatedBoardFromSource(unittest.TestCase):
+    """The emulated board's source modules built into OVMF by EDK2: the
+    emulation proof holds in RELEASE and in DEBUG; DEBUG says what each boot
+    did, RELEASE says nothing."""
+
+    def test_its_emulation_proof_holds_in_release_and_debug(self):
+        for name, (proof, _) in Platform.proofs.items():
+            self.assertEqual([e.setup for e in proof if not e.extra],
+                             ["hda-duplex", "hda-output", "hda-micro", emu.NO_CODEC, emu.NO_CONTROLLER], name)
+            self.assertEqual([(e.number, e.differences) for e in proof if e.differences], [], name)
+
+    def test_debug_build_says_what_each_boot_did(self):
+        for run, (setup, _) in zip(Platform.proofs["q35-source-debug"][1], emu.group_setups(
+                emu.default_sequence(Platform.q35))):
+            for line in DEBUG_LINES[setup]:
+                self.assertIn(line, run.debugcon, setup)
+
+    def test_release_build_says_nothing(self):
+        for run in Platform.proofs["q35-source"][1]:
+            self.assertEqual(MODULE_LINE.findall(run.debugcon), [])
 
 
 def main():
@@ -293,9 +357,17 @@ def main():
     for name, info in Platform.builds.items():
         print("OVMF build with the %s release: %.1f s" % (name, info["seconds"]))
     print("; ".join("%s %.1f s" % item for item in Platform.times.items()))
-    for name, runs in Platform.runs.items():
-        for run in runs if isinstance(runs, list) else [runs]:
-            print("%s: boots to the shell: %s" % (name, ", ".join("%.1f s" % b.seconds for b in run.boots)))
+    runs = [("target", Platform.runs["target"])] + [(name, run) for name, (_, proof_runs) in Platform.proofs.items()
+                                                     for run in proof_runs]
+    for name, run in runs:
+        print("%s: boots to the shell: %s" % (name, ", ".join("%.1f s" % b.seconds for b in run.boots)))
+    # What a DEBUG build says: the first boot (hda-duplex) and the machine
+    # with no controller.
+    debug_runs = Platform.proofs["q35-source-debug"][1]
+    for run, what in ((debug_runs[0], "hda-duplex"), (debug_runs[-1], "no controller, two boots")):
+        print("DEBUG log, %s:" % what)
+        for line in MODULE_LINE.findall(run.debugcon):
+            print("  | " + line)
     result = unittest.main(argv=[sys.argv[0], "-v"], exit=False).result
     return 0 if result.wasSuccessful() else 1
 
