@@ -40,8 +40,8 @@ VOID ChooseBoardSettings(CONSOLE_LINE &Line, const EFI_SYSTEM_TABLE *SystemTable
   const UINT16 BuiltPort = gHdaBoardSettings.PmTimerPort;
   ACPI_BOARD_SETTINGS Acpi;
   FindAcpiBoardSettings(SystemTable, &Acpi);
-  const BOOLEAN UseEcam = Acpi.HasEcamBase && HdaBoardSettingsUsable(Acpi.EcamBase, BuiltPort);
-  const BOOLEAN UsePort = Acpi.HasPmTimerPort && HdaBoardSettingsUsable(0, Acpi.PmTimerPort);
+  const BOOLEAN UseEcam = Acpi.HasEcamBase && HdaEcamBaseUsable(Acpi.EcamBase);
+  const BOOLEAN UsePort = Acpi.HasPmTimerPort && HdaPmTimerPortUsable(Acpi.PmTimerPort);
   if (UseEcam) {
     gHdaBoardSettings.PciExpressBaseAddress = Acpi.EcamBase;
   }
@@ -62,9 +62,11 @@ VOID ShowConfiguration(CONSOLE_LINE &Line) {
   const UINT32 Config = HdaPciConfigBase();
   Line.Text("HD Audio controller 00:1F.3, configuration space at ").Hex(Config, 8).Print();
   const UINT32 VendorDevice = MmioRead32(Config + PCI_VENDOR_DEVICE_OFFSET);
+  const UINT32 ClassRevision = MmioRead32(Config + PCI_CLASS_REVISION_OFFSET);
   const UINT8 Command = MmioRead8(Config + PCI_COMMAND_OFFSET);
   const UINT32 Bar0 = MmioRead32(Config + PCI_BAR0_OFFSET);
   Line.Text("  vendor ").Hex(VendorDevice & 0xFFFF, 4).Text(" device ").Hex(VendorDevice >> 16, 4);
+  Line.Text(" class ").Hex(ClassRevision >> 8, 6);
   Line.Text("  command ").Hex(Command, 2).Text("  BAR0 ").Hex(Bar0, 8);
   if ((Bar0 & PCI_BAR_MEMORY_TYPE_MASK) == PCI_BAR_MEMORY_TYPE_64) {
     Line.Text(" upper ").Hex(MmioRead32(Config + PCI_BAR0_UPPER_OFFSET), 8);
@@ -132,15 +134,12 @@ EFI_STATUS HdaSsidInfo(EFI_SYSTEM_TABLE *SystemTable) {
   Line.Text("Board profile: " HDA_BOARD_NAME).Print();
   ChooseBoardSettings(Line, SystemTable);
   ShowConfiguration(Line);
-  if (!HdaControllerIsUsable()) {
-    Line.Text("No usable controller (no device, or BAR0 unassigned or above 4 GiB):").Print();
-    Line.Text("  the driver touches nothing and leaves the record as it is.").Print();
+  HDA_CONTROLLER_SESSION Session;
+  if (!HdaControllerOpen(&Session)) {
+    Line.Text("No usable HD Audio controller: the driver touches nothing and leaves the record as it is.").Print();
     ShowRecord(Line, SystemTable);
     return EFI_SUCCESS;
   }
-
-  HDA_CONTROLLER_SESSION Session;
-  HdaControllerOpen(&Session);
   Line.Text("  GCTL ").Hex(Session.SavedGctl, 8).Text(" (CRST ").Decimal(Session.SavedGctl & HDA_GCTL_CRST);
   Line.Text(" on entry)  STATESTS ").Hex(Session.CodecMask, 2).Text(" right after setting CRST").Print();
   HDA_SSID_WORD Chosen = 0;

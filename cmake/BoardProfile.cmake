@@ -5,9 +5,10 @@
 # stops the configure step with its own messages and not with follow-on
 # errors of every tree that would compile it.
 #
-# As a script, the same check for one profile (the suite runs it on profiles
+# As a script, the same checks (the suite runs them on profiles and settings
 # that must fail):
-#   cmake -DPROFILE=<file> -DCXX=<compiler> -DSOURCE_DIR=<tree> -P cmake/BoardProfile.cmake
+#   cmake -DPROFILE=<file> -DCXX=<compiler> -DSOURCE_DIR=<tree> [-DDEFINES=-D...] -P cmake/BoardProfile.cmake
+#   cmake -DECAM=<base> -DPORT=<port> -P cmake/BoardProfile.cmake
 
 # hda_find_board_profile(<var> <spec>): the profile's absolute path. <spec> is
 # a name in boards/ (with or without .h), or a path: absolute, or relative to
@@ -65,13 +66,33 @@ function(hda_board_profile_id VAR FILE)
   set(${VAR} "${id}" PARENT_SCOPE)
 endfunction()
 
+# hda_check_board_settings(<what> <ECAM base> <PM-timer port>): two
+# hexadecimal numbers the driver can use, or a message naming <what>.
+function(hda_check_board_settings WHAT ECAM PORT)
+  if(NOT ECAM MATCHES "^0x[0-9A-Fa-f]+$" OR NOT PORT MATCHES "^0x[0-9A-Fa-f]+$")
+    message(FATAL_ERROR "${WHAT}: the ECAM base and the PM-timer port are hexadecimal numbers written 0x... "
+      "(given: ${ECAM}, ${PORT})")
+  endif()
+  math(EXPR ecam_low_bits "${ECAM} & 0xFFFFF")
+  math(EXPR ecam_high_bits "${ECAM} >> 32")
+  math(EXPR port_low_bits "${PORT} & 0x3")
+  math(EXPR ecam_decimal "${ECAM} + 0")
+  math(EXPR port_decimal "${PORT} + 0")
+  math(EXPR port_high_bits "(${PORT} + 3) >> 16")
+  if(ecam_decimal EQUAL 0 OR NOT ecam_low_bits EQUAL 0 OR NOT ecam_high_bits EQUAL 0 OR port_decimal EQUAL 0
+     OR NOT port_low_bits EQUAL 0 OR NOT port_high_bits EQUAL 0)
+    message(FATAL_ERROR "${WHAT}: the ECAM base (${ECAM}) must be a window on a 1 MiB boundary below 4 GiB, "
+      "and the PM-timer port (${PORT}) a 4-byte aligned I/O port; neither can be 0")
+  endif()
+endfunction()
+
 # hda_check_board_profile(<file> <compiler> <source tree>): compiles what the
 # profile feeds (the tables, the recognition) for the host; stops with the
 # profile's messages when it does not compile.
 function(hda_check_board_profile FILE CXX SOURCE)
   execute_process(
     COMMAND ${CXX} -std=c++20 -fsyntax-only -I${SOURCE}/include -I${SOURCE}/env -I${SOURCE}/env/standalone -I${SOURCE}/dxe
-      -I${SOURCE}/pei "-DHDA_BOARD_PROFILE_HEADER=\"${FILE}\"" ${SOURCE}/pei/SsidTables.cpp
+      -I${SOURCE}/pei "-DHDA_BOARD_PROFILE_HEADER=\"${FILE}\"" ${ARGN} ${SOURCE}/pei/SsidTables.cpp
       ${SOURCE}/dxe/HdaProbe.cpp
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(status EQUAL 0)
@@ -113,6 +134,11 @@ function(hda_check_board_profile FILE CXX SOURCE)
 endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
-  hda_check_board_profile("${PROFILE}" "${CXX}" "${SOURCE_DIR}")
-  message("board profile ${PROFILE}: compiles")
+  if(DEFINED ECAM)
+    hda_check_board_settings("settings" ${ECAM} ${PORT})
+    message("settings ${ECAM}, ${PORT}: usable")
+  else()
+    hda_check_board_profile("${PROFILE}" "${CXX}" "${SOURCE_DIR}" ${DEFINES})
+    message("board profile ${PROFILE}: compiles")
+  endif()
 endif()

@@ -12,7 +12,9 @@
 // ones) or an unassigned BAR would send the probe's writes to address 0 or to
 // the top of the boot flash, and a BAR in the last bytes below 4 GiB would
 // wrap the 32-bit register addresses round to low memory.
-BOOLEAN HdaControllerIsUsable() {
+// True when the controller can be used; *Config is then 00:1F.3's
+// configuration space.
+static BOOLEAN HdaControllerIsUsable(UINT32 *Config) {
   const UINT64 EcamBase = HdaSettingEcamBase();
   const UINT16 PmTimerPort = HdaSettingPmTimerPort();
   if (!HdaBoardSettingsUsable(EcamBase, PmTimerPort)) {
@@ -20,14 +22,22 @@ BOOLEAN HdaControllerIsUsable() {
            EcamBase, PmTimerPort));
     return false;
   }
-  const UINT32 Config = static_cast<UINT32>(EcamBase) + HDA_PCI_CONFIG_OFFSET;
-  const UINT32 VendorDevice = MmioRead32(Config + PCI_VENDOR_DEVICE_OFFSET);
+  *Config = static_cast<UINT32>(EcamBase) + HDA_PCI_CONFIG_OFFSET;
+  const UINT32 VendorDevice = MmioRead32(*Config + PCI_VENDOR_DEVICE_OFFSET);
   if ((VendorDevice & 0xFFFF) == PCI_VENDOR_ID_NONE) {
     DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: no device at 00:1F.3 (configuration space 0x%08X): nothing touched\n",
-           Config));
+           *Config));
     return false;
   }
-  const UINT32 Bar0 = MmioRead32(Config + PCI_BAR0_OFFSET);
+  // Another function there (older chipsets put SMBus at 00:1F.3), or a
+  // wrong ECAM base that lands on some device, gets no HD Audio write.
+  const UINT32 ClassRevision = MmioRead32(*Config + PCI_CLASS_REVISION_OFFSET);
+  if (ClassRevision >> 16 != PCI_CLASS_HD_AUDIO) {
+    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: 00:1F.3 (device 0x%08X) is class 0x%06X, not HD Audio: nothing touched\n",
+           VendorDevice, ClassRevision >> 8));
+    return false;
+  }
+  const UINT32 Bar0 = MmioRead32(*Config + PCI_BAR0_OFFSET);
   const UINT32 Address = Bar0 & PCI_BAR_MEMORY_ADDRESS_MASK;
   if (Address == 0 || Address > 0xFFFFFFFFu - HDA_REG_LAST_USED) {
     DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: 00:1F.3 (device 0x%08X) BAR0 0x%08X unusable: nothing touched\n",
@@ -35,7 +45,7 @@ BOOLEAN HdaControllerIsUsable() {
     return false;
   }
   if ((Bar0 & PCI_BAR_MEMORY_TYPE_MASK) == PCI_BAR_MEMORY_TYPE_64) {
-    const UINT32 Upper = MmioRead32(Config + PCI_BAR0_UPPER_OFFSET);
+    const UINT32 Upper = MmioRead32(*Config + PCI_BAR0_UPPER_OFFSET);
     if (Upper != 0) {
       DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: 00:1F.3 BAR0 above 4 GiB (0x%08X%08X): nothing touched\n", Upper, Bar0));
       return false;
@@ -45,8 +55,11 @@ BOOLEAN HdaControllerIsUsable() {
   return true;
 }
 
-VOID HdaControllerOpen(HDA_CONTROLLER_SESSION *Session) {
-  const UINT32 Config = HdaPciConfigBase();
+BOOLEAN HdaControllerOpen(HDA_CONTROLLER_SESSION *Session) {
+  UINT32 Config;
+  if (!HdaControllerIsUsable(&Config)) {
+    return false;
+  }
   Session->Config = Config;
   Session->SavedCommand = MmioRead8(Config + PCI_COMMAND_OFFSET);
   MmioWrite8(Config + PCI_COMMAND_OFFSET, PCI_COMMAND_IO_MEMORY_BUS_MASTER);
@@ -56,8 +69,9 @@ VOID HdaControllerOpen(HDA_CONTROLLER_SESSION *Session) {
   // Sampled once, straight away: codecs that have not announced themselves
   // by now are not probed on this board.
   Session->CodecMask = MmioRead8(Session->Base + HDA_REG_STATESTS);
-  DEBUG((DEBUG_INFO, "HdaSsidDetectDxe: command 0x%02x, GCTL 0x%08x on entry; STATESTS 0x%02x\n",
+  DEBUG((DEBUG_INFO, "HdaSsidDetectDxe: command 0x%02X, GCTL 0x%08X on entry, STATESTS 0x%02X\n",
          Session->SavedCommand, Session->SavedGctl, Session->CodecMask));
+  return true;
 }
 
 VOID HdaControllerClose(const HDA_CONTROLLER_SESSION *Session) {

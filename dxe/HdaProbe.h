@@ -5,12 +5,6 @@
 #include "HdaSsidRecord.h"
 #include "UefiBase.h"
 
-// True when the board settings can be used (else nothing is accessed), 00:1F.3
-// answers and BAR0 can be used: vendor ID not 0xFFFF, BAR0 neither 0 nor all
-// ones, the registers the probe uses below 4 GiB (a 64-bit
-// BAR's upper dword 0, no 32-bit wrap past the top).
-BOOLEAN HdaControllerIsUsable();
-
 // What HdaControllerOpen changed and HdaControllerClose puts back.
 struct HDA_CONTROLLER_SESSION {
   UINT32 Config;  // 00:1F.3's configuration space
@@ -20,9 +14,14 @@ struct HDA_CONTROLLER_SESSION {
   UINT8 CodecMask;  // STATESTS as sampled right after CRST was set
 };
 
-// Enables decoding and bus mastering, takes the controller out of reset and
-// samples STATESTS once.
-VOID HdaControllerOpen(HDA_CONTROLLER_SESSION *Session);
+// First checks that the controller can be used, and when it cannot touches
+// nothing and returns FALSE: the board settings are usable (else nothing at
+// all is accessed), 00:1F.3 answers (vendor ID not 0xFFFF) and is an HD
+// Audio controller (class 0x04, subclass 0x03), and BAR0 is neither 0 nor all
+// ones with the registers the probe uses below 4 GiB (a 64-bit BAR's upper
+// dword 0, no 32-bit wrap past the top). Then enables decoding and bus
+// mastering, takes the controller out of reset and samples STATESTS once.
+BOOLEAN HdaControllerOpen(HDA_CONTROLLER_SESSION *Session);
 
 // Restores GCTL's low byte, then the command register: the reverse order.
 VOID HdaControllerClose(const HDA_CONTROLLER_SESSION *Session);

@@ -8,9 +8,13 @@
 // PCI configuration space offsets and bits.
 constexpr UINT32 PCI_VENDOR_DEVICE_OFFSET = 0x00;
 constexpr UINT32 PCI_COMMAND_OFFSET = 0x04;
+constexpr UINT32 PCI_CLASS_REVISION_OFFSET = 0x08;  // revision, programming interface, subclass, class
 constexpr UINT32 PCI_BAR0_OFFSET = 0x10;
 constexpr UINT32 PCI_BAR0_UPPER_OFFSET = 0x14;
 constexpr UINT16 PCI_VENDOR_ID_NONE = 0xFFFF;
+// Base class 0x04 (multimedia), subclass 0x03 (HD Audio): PCI Code and ID
+// Assignment 1.x, 1.5.
+constexpr UINT32 PCI_CLASS_HD_AUDIO = 0x0403;
 constexpr UINT8 PCI_COMMAND_IO_MEMORY_BUS_MASTER = 0x07;
 constexpr UINT32 PCI_BAR_MEMORY_ADDRESS_MASK = 0xFFFFFFF0;
 constexpr UINT32 PCI_BAR_MEMORY_TYPE_MASK = 0x6;

@@ -36,39 +36,29 @@ consteval HDA_SSID_VARIABLE_POLICY HdaSsidPolicy() {
 constinit static const HDA_SSID_VARIABLE_POLICY gHdaSsidPolicy = HdaSsidPolicy();
 static_assert(offsetof(HDA_SSID_VARIABLE_POLICY, Name) == sizeof(VARIABLE_POLICY_ENTRY));
 
-constexpr UINT32 HDA_SSID_AUTHENTICATED_ATTRIBUTES = EFI_VARIABLE_AUTHENTICATED_WRITE_ACCESS |
-                                                     EFI_VARIABLE_TIME_BASED_AUTHENTICATED_WRITE_ACCESS |
-                                                     EFI_VARIABLE_ENHANCED_AUTHENTICATED_ACCESS;
-
-// DataSize 0 deletes the variable (UEFI 2.x, SetVariable). A record someone
-// else created with other attributes would make that call fail (a rewrite
-// with different attributes is EFI_INVALID_PARAMETER), so it is deleted
-// first with no access attributes, which UEFI exempts from that rule. An
-// authenticated record cannot be deleted without a signature: it is left as
-// it is, and the PEIM ignores it. GetVariable is asked for the attributes
-// only: with no buffer it answers EFI_BUFFER_TOO_SMALL and still returns
-// them (UEFI 2.8+); when the record is absent, or a firmware does not say,
-// the preset stands and nothing is deleted. The statuses decide nothing: a
-// failed write leaves what the store holds for the next boot. (EDK2's
-// services take the name and GUID as non-const.)
+// DataSize 0 deletes the variable (UEFI 2.x, SetVariable). The record is
+// written as every boot writes it; only when the store refuses that with
+// EFI_INVALID_PARAMETER, as UEFI does a rewrite with other attributes than
+// the stored record's (one a shell's setvar or an OS made), is the record
+// deleted with no access attributes, which UEFI exempts from that rule, and
+// written again. An authenticated record refuses the deletion too (it needs
+// a signature), so it stays as it is, and the PEIM ignores it. Nothing here
+// reads the store: no firmware has to report attributes alongside
+// EFI_BUFFER_TOO_SMALL. A failed write leaves what the store holds for the
+// next boot. (EDK2's services take the name, GUID and data as non-const.)
 static VOID WriteHdaSsidRecord(UINTN DataSize, const HDA_SSID_WORD *Value) {
   CHAR16 *Name = const_cast<CHAR16 *>(gHdaSsidPolicy.Name);
   EFI_GUID *Guid = const_cast<EFI_GUID *>(&gHdaSsidPolicy.Entry.Namespace);
-  UINT32 Attributes = HDA_SSID_VARIABLE_ATTRIBUTES;
-  UINTN NoData = 0;
-  gHdaRuntimeServices->GetVariable(Name, Guid, &Attributes, &NoData, nullptr);
-  if (Attributes != HDA_SSID_VARIABLE_ATTRIBUTES) {
-    if ((Attributes & HDA_SSID_AUTHENTICATED_ATTRIBUTES) != 0) {
-      DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: an authenticated record (attributes 0x%X) is kept: the PEIM ignores it\n",
-             Attributes));
-      return;
+  VOID *Data = const_cast<HDA_SSID_WORD *>(Value);
+  EFI_STATUS Status;
+  for (UINTN Attempt = 0;; ++Attempt) {
+    Status = gHdaRuntimeServices->SetVariable(Name, Guid, HDA_SSID_VARIABLE_ATTRIBUTES, DataSize, Data);
+    if (Status != EFI_INVALID_PARAMETER || Attempt != 0) {
+      break;
     }
     const EFI_STATUS Deleted = gHdaRuntimeServices->SetVariable(Name, Guid, 0, 0, nullptr);
-    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: another writer's record (attributes 0x%X) deleted first: %r\n", Attributes,
-           Deleted));
+    DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: a record of other attributes is there: deleted first: %r\n", Deleted));
   }
-  const EFI_STATUS Status = gHdaRuntimeServices->SetVariable(Name, Guid, HDA_SSID_VARIABLE_ATTRIBUTES, DataSize,
-                                                             const_cast<HDA_SSID_WORD *>(Value));
   if (DataSize != 0) {
     DEBUG((EFI_ERROR(Status) ? DEBUG_ERROR : DEBUG_INFO, "HdaSsidDetectDxe: record 0x%08X stored: %r\n", *Value,
            Status));
@@ -82,9 +72,8 @@ extern "C" VOID EFIAPI OnEndOfDxe(EFI_EVENT Event, VOID *Context) {
   (void)Context;
   // A controller that cannot be examined (absent, BAR0 unusable, settings
   // the code cannot use) says nothing about the codec: the record stays.
-  if (HdaControllerIsUsable()) {
-    HDA_CONTROLLER_SESSION Session;
-    HdaControllerOpen(&Session);
+  HDA_CONTROLLER_SESSION Session;
+  if (HdaControllerOpen(&Session)) {
     HDA_SSID_WORD Value = 0;
     const UINTN Size = HdaProbeCodecs(Session.Base, Session.CodecMask, &Value);
     WriteHdaSsidRecord(Size, &Value);

@@ -76,6 +76,7 @@ TEST_F(ProbeTest, TypicalRoadAccessSequence) {
   RunProbe();
   const std::vector<Access> Expected = {
       Read32(kCfg + 0x00, 0x293E8086),  // guard: device present,
+      Read32(kCfg + 0x08, 0x04030002),   //   an HD Audio controller,
       Read32(kCfg + 0x10, kBase | 0x4),  //   BAR0 assigned,
       Read32(kCfg + 0x14, 0),            //   64-bit BAR below 4 GiB
       Read8(kCfg + 0x04, 0x06),
@@ -102,10 +103,12 @@ TEST_F(ProbeTest, TypicalRoadAccessSequence) {
 }
 
 // What the store held before End of DXE: a record of the driver's own shape
-// is rewritten with one SetVariable; one with other attributes, which would
-// make that call fail, is deleted first (with no access attributes, as UEFI
-// allows whatever the stored ones); an authenticated one, which cannot be
-// deleted without a signature, is left alone.
+// is rewritten with one SetVariable; one with other attributes, which makes
+// that call fail, is deleted (with no access attributes, as UEFI allows
+// whatever the stored ones) and written again; an authenticated one refuses
+// the deletion, which needs a signature, and stays. Alike on a firmware that
+// reports a record's attributes with EFI_BUFFER_TOO_SMALL and on one that
+// does not: the driver never reads the store.
 TEST(ProbeRecord, ReplacesWhatItCanAndLeavesWhatItCannot) {
   struct Case {
     const char *Name;
@@ -121,14 +124,17 @@ TEST(ProbeRecord, ReplacesWhatItCanAndLeavesWhatItCannot) {
       {"no record", std::nullopt, 0, kCodecA195, {{7, 4}}, 0xA1951458, 7},
       {"its own record", A194, 7, kCodecA195, {{7, 4}}, 0xA1951458, 7},
       {"its own attributes, longer", std::vector<uint8_t>(8, 0), 7, kCodecA195, {{7, 4}}, 0xA1951458, 7},
-      {"a shell's NV+BS record", A194, 3, kCodecA195, {{0, 0}, {7, 4}}, 0xA1951458, 7},
-      {"a shell's record, no codec known", A194, 3, kCodecOther, {{0, 0}, {7, 0}}, std::nullopt, 0},
-      {"authenticated, from the OS", A194, 0x27, kCodecA195, {}, 0xA1941458, 0x27},
+      {"a shell's NV+BS record", A194, 3, kCodecA195, {{7, 4}, {0, 0}, {7, 4}}, 0xA1951458, 7},
+      {"a shell's record, no codec known", A194, 3, kCodecOther, {{7, 0}, {0, 0}, {7, 0}}, std::nullopt, 0},
+      {"authenticated, from the OS", A194, 0x27, kCodecA195, {{7, 4}, {0, 0}, {7, 4}}, 0xA1941458, 0x27},
   };
+  for (const auto Reported : {AttributesReported::Always, AttributesReported::WithDataOnly})
   for (const Case &C : Cases) {
     SCOPED_TRACE(C.Name);
+    SCOPED_TRACE(Reported == AttributesReported::Always ? "attributes with EFI_BUFFER_TOO_SMALL" : "with data only");
     Bench Hw;
     FakeUefi Uefi;
+    Uefi.Reported = Reported;
     Hw.Config.Present(0x293E8086, 0x06, kBase, 0);
     Hw.Controller.SetStatests(0x1);
     FitCodec(Hw, 0, C.CodecAnswer);
@@ -288,6 +294,7 @@ struct GuardCase {
   // The board settings patched into the image; the machine is built alike.
   uint64_t EcamBase = HDA_BOARD_ECAM_BASE;
   uint16_t PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
+  uint32_t ClassRevision = PciConfigModel::kHdAudioClassRevision;
 };
 void PrintTo(const GuardCase &C, std::ostream *Out) { *Out << C.Name; }
 
@@ -308,7 +315,7 @@ TEST_P(GuardTest, TouchesNothingWithoutAUsableController) {
   gHdaBoardSettings.PmTimerPort = C.PmTimerPort;
   Hw.EcamBase = C.EcamBase;
   Hw.PmTimerPort = C.PmTimerPort;
-  Hw.Config.Present(C.VendorDevice, 0x00, C.Bar0, C.Bar0Upper);
+  Hw.Config.Present(C.VendorDevice, 0x00, C.Bar0, C.Bar0Upper, C.ClassRevision);
   Hw.Controller.SetStatests(0x1);
   Codec(0, kCodecA195);
   RunProbe();
@@ -330,11 +337,20 @@ INSTANTIATE_TEST_SUITE_P(
     Controllers, GuardTest,
     ::testing::Values(GuardCase{"NoDevice", 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, false, 1},
                       GuardCase{"VendorAllOnes", 0x1234FFFF, kBase, 0, false, 1},
-                      GuardCase{"BarUnassigned", 0x293E8086, 0x00000000, 0, false, 2},
-                      GuardCase{"Bar64Unassigned", 0x293E8086, 0x0000000C, 0, false, 2},
-                      GuardCase{"BarAllOnes", 0x293E8086, 0xFFFFFFFF, 0xFFFFFFFF, false, 2},
-                      GuardCase{"Bar64Above4G", 0x293E8086, kBase | 0x4, 0x1, false, 3},
-                      GuardCase{"RegistersWouldWrapPast4G", 0x293E8086, 0xFFFFFFA0, 0, false, 2},
+                      GuardCase{"BarUnassigned", 0x293E8086, 0x00000000, 0, false, 3},
+                      GuardCase{"Bar64Unassigned", 0x293E8086, 0x0000000C, 0, false, 3},
+                      GuardCase{"BarAllOnes", 0x293E8086, 0xFFFFFFFF, 0xFFFFFFFF, false, 3},
+                      GuardCase{"Bar64Above4G", 0x293E8086, kBase | 0x4, 0x1, false, 4},
+                      GuardCase{"RegistersWouldWrapPast4G", 0x293E8086, 0xFFFFFFA0, 0, false, 3},
+                      // Another function at 00:1F.3 with a plausible BAR0: an
+                      // SMBus controller (class 0x0C05), or audio of another
+                      // kind (0x0401); and a class read as all ones.
+                      GuardCase{"SmBusController", 0x293E8086, kBase, 0, false, 2, HDA_BOARD_ECAM_BASE,
+                                HDA_BOARD_PM_TIMER_PORT, 0x0C050002},
+                      GuardCase{"AudioButNotHdAudio", 0x293E8086, kBase, 0, false, 2, HDA_BOARD_ECAM_BASE,
+                                HDA_BOARD_PM_TIMER_PORT, 0x04010000},
+                      GuardCase{"ClassAllOnes", 0x293E8086, kBase, 0, false, 2, HDA_BOARD_ECAM_BASE,
+                                HDA_BOARD_PM_TIMER_PORT, 0xFFFFFFFF},
                       GuardCase{"RegistersEndJustBelow4G", 0x293E8086, 0xFFFFFF90, 0, true, 0},
                       GuardCase{"Bar32UpperNotRead", 0x293E8086, kBase, 0xFFFFFFFF, true, 0},
                       GuardCase{"Bar64Below4G", 0x293E8086, kBase | 0xC, 0, true, 0},
@@ -342,6 +358,11 @@ INSTANTIATE_TEST_SUITE_P(
                       GuardCase{"EcamAbove4G", 0x293E8086, kBase, 0, false, 0, 0x100000000},
                       GuardCase{"PmTimerPortPastTheIoSpace", 0x293E8086, kBase, 0, false, 0,
                                 HDA_BOARD_ECAM_BASE, 0xFFFD},
+                      // Unset settings: RAM at 0xFB000 could pass for a device.
+                      GuardCase{"SettingsUnset", 0x293E8086, kBase, 0, false, 0, 0, 0},
+                      GuardCase{"EcamUnset", 0x293E8086, kBase, 0, false, 0, 0, HDA_BOARD_PM_TIMER_PORT},
+                      GuardCase{"PmTimerPortUnset", 0x293E8086, kBase, 0, false, 0, HDA_BOARD_ECAM_BASE, 0},
+                      GuardCase{"PmTimerPortUnaligned", 0x293E8086, kBase, 0, false, 0, HDA_BOARD_ECAM_BASE, 0x609},
                       GuardCase{"SiblingBoardSettings", 0x293E8086, kBase, 0, true, 0, 0xB0000000, 0x608},
                       GuardCase{"HighestUsableSettings", 0x293E8086, kBase, 0, true, 0, 0xFFF00000, 0xFFFC}),
     [](const auto &Info) { return std::string(Info.param.Name); });

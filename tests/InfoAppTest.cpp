@@ -2,8 +2,12 @@
 // touches the controller exactly as the driver does.
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "FakeUefi.h"
 #include "HdaBench.h"
@@ -49,7 +53,7 @@ TEST(InfoApp, ReportsEachCodecAndWhatTheDriverWouldStore) {
   const std::string Out = Narrow(Uefi.Console);
   for (const char *Expected : {
            "Board profile: target board",
-           "vendor 0x8086 device 0x293E  command 0x06  BAR0 0xFE000004 upper 0x00000000",
+           "vendor 0x8086 device 0x293E class 0x040300  command 0x06  BAR0 0xFE000004 upper 0x00000000",
            "GCTL 0x00000000 (CRST 0 on entry)  STATESTS 0x03",
            "codec 0: vendor ID 0x10EC0887, subsystem ID 0xA1941458",
            "not a known variant",
@@ -91,7 +95,7 @@ TEST(InfoApp, SaysSoWhenThereIsNoUsableController) {
   Hw.Config.Absent();
   HdaSsidInfoEntryPoint(nullptr, &Uefi.SystemTable);
   const std::string Out = Narrow(Uefi.Console);
-  EXPECT_NE(Out.find("No usable controller"), std::string::npos) << Out;
+  EXPECT_NE(Out.find("No usable HD Audio controller"), std::string::npos) << Out;
   EXPECT_NE(Out.find("leaves the record as it is"), std::string::npos) << Out;
   EXPECT_NE(Out.find("Stored record ZelHdaSsid: none"), std::string::npos) << Out;
   EXPECT_TRUE(ControllerAccesses(Hw).empty());
@@ -109,66 +113,93 @@ TEST(InfoApp, ReportsTimeOuts) {
   EXPECT_NE(Out.find("would delete the record"), std::string::npos) << Out;
 }
 
-// ACPI tables as firmware lays them out: an ACPI 2.0 RSDP, an XSDT, and an
-// MCFG and a FADT as the cases ask for, each with its checksum.
-struct FakeAcpi {
-  std::vector<std::vector<uint8_t>> Tables;
-  EFI_CONFIGURATION_TABLE Entry{};
+// ACPI tables as firmware lays them out: an RSDP (ACPI 2.0 with an XSDT and
+// an RSDT, or 1.0 with an RSDT only), and an MCFG and a FADT as a case asks
+// for, each with its checksum unless the case breaks one. They lie below
+// 4 GiB, where an RSDT's 32-bit entries can point.
+struct AcpiShape {
+  std::vector<std::tuple<uint64_t, uint16_t, uint8_t>> Mcfg;  // base, segment, start bus
+  uint32_t PmTmrBlk = 0;
+  uint64_t XPmTmrBlk = 0;
+  uint8_t XSpace = 1;  // the GAS's address space: 1 is system I/O
+  bool Acpi10 = false;     // revision 0 RSDP: no XSDT
+  const char *Broken = "";  // "RSDP", "XSDT", "MCFG", "FACP": that table's checksum
+  uint32_t McfgLength = 0;  // when not 0, the length the MCFG claims
+  uint32_t FadtLength = 276;
+};
 
-  static void Put(std::vector<uint8_t> &T, size_t At, uint64_t Value, unsigned Bytes) {
+struct FakeAcpi {
+  uint8_t *Arena = nullptr;
+  size_t Used = 0;
+  EFI_CONFIGURATION_TABLE Entry{};
+  static constexpr size_t kArena = 0x4000;
+
+  static void Put(uint8_t *T, size_t At, uint64_t Value, unsigned Bytes) {
     for (unsigned I = 0; I < Bytes; ++I) {
       T[At + I] = static_cast<uint8_t>(Value >> (8 * I));
     }
   }
-  static void Seal(std::vector<uint8_t> &T, size_t ChecksumAt, size_t Length) {
+  static void Seal(uint8_t *T, size_t ChecksumAt, size_t Length, bool Break) {
     uint8_t Sum = 0;
     for (size_t I = 0; I < Length; ++I) {
       Sum = static_cast<uint8_t>(Sum + (I == ChecksumAt ? 0 : T[I]));
     }
-    T[ChecksumAt] = static_cast<uint8_t>(0x100 - Sum);
+    T[ChecksumAt] = static_cast<uint8_t>(0x100 - Sum + Break);
   }
-  std::vector<uint8_t> &Table(const char *Signature, size_t Length) {
-    std::vector<uint8_t> &T = Tables.emplace_back(Length, 0);
-    std::memcpy(T.data(), Signature, 4);
-    Put(T, 4, Length, 4);
+  uint8_t *Table(const char *Signature, size_t Length, uint32_t Claimed = 0) {
+    uint8_t *T = Arena + Used;
+    Used += (Length + 15) / 16 * 16;
+    std::memcpy(T, Signature, 4);
+    Put(T, 4, Claimed != 0 ? Claimed : Length, 4);
     return T;
   }
-  FakeAcpi(EFI_SYSTEM_TABLE &System, const std::vector<std::pair<uint64_t, uint8_t>> &Mcfg, uint32_t PmTmrBlk,
-           uint64_t XPmTmrBlk, bool BreakFadtChecksum) {
-    Tables.reserve(8);  // the XSDT holds their addresses
+  FakeAcpi(EFI_SYSTEM_TABLE &System, const AcpiShape &S) {
+    Arena = static_cast<uint8_t *>(mmap(nullptr, kArena, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT,
+                                        -1, 0));
+    EXPECT_NE(Arena, MAP_FAILED);
+    std::memset(Arena, 0, kArena);
+    const std::string Broken = S.Broken;
     std::vector<uint64_t> Entries;
-    if (!Mcfg.empty()) {
-      std::vector<uint8_t> &T = Table("MCFG", 44 + 16 * Mcfg.size());
-      for (size_t I = 0; I < Mcfg.size(); ++I) {
-        Put(T, 44 + 16 * I, Mcfg[I].first, 8);
-        T[44 + 16 * I + 10] = Mcfg[I].second;  // start bus; segment 0
+    if (!S.Mcfg.empty()) {
+      const size_t Length = 44 + 16 * S.Mcfg.size();
+      uint8_t *T = Table("MCFG", Length, S.McfgLength);
+      for (size_t I = 0; I < S.Mcfg.size(); ++I) {
+        Put(T, 44 + 16 * I, std::get<0>(S.Mcfg[I]), 8);
+        Put(T, 44 + 16 * I + 8, std::get<1>(S.Mcfg[I]), 2);
+        T[44 + 16 * I + 10] = std::get<2>(S.Mcfg[I]);
       }
-      Seal(T, 9, T.size());
-      Entries.push_back(reinterpret_cast<uint64_t>(T.data()));
+      Seal(T, 9, Length, Broken == "MCFG");
+      Entries.push_back(reinterpret_cast<uintptr_t>(T));
     }
-    if (PmTmrBlk != 0 || XPmTmrBlk != 0) {
-      std::vector<uint8_t> &T = Table("FACP", 276);
-      Put(T, 76, PmTmrBlk, 4);
-      T[208] = XPmTmrBlk != 0 ? 1 : 0;  // system I/O space
-      Put(T, 212, XPmTmrBlk, 8);
-      Seal(T, 9, T.size());
-      T[9] += BreakFadtChecksum;
-      Entries.push_back(reinterpret_cast<uint64_t>(T.data()));
+    if (S.PmTmrBlk != 0 || S.XPmTmrBlk != 0) {
+      uint8_t *T = Table("FACP", 276, S.FadtLength);
+      Put(T, 76, S.PmTmrBlk, 4);
+      T[208] = S.XSpace;
+      Put(T, 212, S.XPmTmrBlk, 8);
+      Seal(T, 9, S.FadtLength, Broken == "FACP");
+      Entries.push_back(reinterpret_cast<uintptr_t>(T));
     }
-    std::vector<uint8_t> &Xsdt = Table("XSDT", 36 + 8 * Entries.size());
+    uint8_t *Rsdt = Table("RSDT", 36 + 4 * Entries.size());
+    uint8_t *Xsdt = Table("XSDT", 36 + 8 * Entries.size());
     for (size_t I = 0; I < Entries.size(); ++I) {
+      Put(Rsdt, 36 + 4 * I, Entries[I], 4);
       Put(Xsdt, 36 + 8 * I, Entries[I], 8);
     }
-    Seal(Xsdt, 9, Xsdt.size());
-    std::vector<uint8_t> &Rsdp = Tables.emplace_back(36, 0);
-    std::memcpy(Rsdp.data(), "RSD PTR ", 8);
-    Rsdp[15] = 2;
-    Put(Rsdp, 24, reinterpret_cast<uint64_t>(Xsdt.data()), 8);
-    Seal(Rsdp, 8, 20);
-    Entry = {EfiGuid("8868E871-E4F1-11D3-BC22-0080C73C88E1"), Rsdp.data()};
+    Seal(Rsdt, 9, 36 + 4 * Entries.size(), false);
+    Seal(Xsdt, 9, 36 + 8 * Entries.size(), Broken == "XSDT");
+    uint8_t *Rsdp = Arena + Used;
+    Used += 48;
+    std::memcpy(Rsdp, "RSD PTR ", 8);
+    Rsdp[15] = S.Acpi10 ? 0 : 2;
+    Put(Rsdp, 16, reinterpret_cast<uintptr_t>(Rsdt), 4);
+    Put(Rsdp, 24, S.Acpi10 ? 0 : reinterpret_cast<uintptr_t>(Xsdt), 8);
+    Seal(Rsdp, 8, 20, Broken == "RSDP");
+    Entry = {S.Acpi10 ? EfiGuid("EB9D2D30-2D88-11D3-9A16-0090273FC14D") : EfiGuid("8868E871-E4F1-11D3-BC22-0080C73C88E1"),
+             Rsdp};
     System.NumberOfTableEntries = 1;
     System.ConfigurationTable = &Entry;
   }
+  ~FakeAcpi() { munmap(Arena, kArena); }
 };
 
 // One binary for any board: the ECAM window and PM timer the firmware's
@@ -177,34 +208,38 @@ struct FakeAcpi {
 TEST(InfoApp, TakesTheBoardFromTheAcpiTables) {
   struct Case {
     const char *Name;
-    std::vector<std::pair<uint64_t, uint8_t>> Mcfg;  // base, start bus
-    uint32_t PmTmrBlk;
-    uint64_t XPmTmrBlk;
-    bool BreakFadtChecksum;
-    uint64_t EcamBase;  // where the machine has them, and the app must look
+    AcpiShape Acpi;
+    uint64_t EcamBase;  // what the app must take, and where the machine has it
     uint16_t PmTimerPort;
-    const char *Report;
     bool Warns;  // ACPI names other settings than the image carries
+    bool AcpiGivesTheImages = false;  // both sources agree
   };
+  constexpr uint64_t kEcam = HDA_BOARD_ECAM_BASE;
+  constexpr uint16_t kPort = HDA_BOARD_PM_TIMER_PORT;
+  const std::tuple<uint64_t, uint16_t, uint8_t> Q35 = {0xB0000000, 0, 0};
   const Case Cases[] = {
-      {"q35", {{0xB0000000, 0}}, 0x608, 0, false, 0xB0000000, 0x608,
-       "Board: ECAM base 0xB0000000 (ACPI MCFG), PM timer port 0x0608 (ACPI FADT)", true},
-      {"X_PM_TMR_BLK wins", {{0xB0000000, 0}}, 0x408, 0x608, false, 0xB0000000, 0x608,
-       "PM timer port 0x0608 (ACPI FADT)", true},
-      {"only the window of bus 0", {{0xC0000000, 0x80}, {0xB0000000, 0}}, 0x608, 0, false, 0xB0000000, 0x608,
-       "ECAM base 0xB0000000 (ACPI MCFG)", true},
-      {"a FADT with a bad checksum", {{0xB0000000, 0}}, 0x608, 0, true, 0xB0000000, HDA_BOARD_PM_TIMER_PORT,
-       "PM timer port 0x1808 (the image's setting)", true},
-      {"an ECAM window off 1 MiB", {{0xB0080000, 0}}, 0, 0, false, HDA_BOARD_ECAM_BASE, HDA_BOARD_PM_TIMER_PORT,
-       "Board: ECAM base 0xE0000000 (the image's setting), PM timer port 0x1808 (the image's setting)", false},
-      {"the release's own settings", {{0xE0000000, 0}}, 0x1808, 0, false, 0xE0000000, 0x1808,
-       "(ACPI FADT)\r\n  this release carries ECAM base 0xE0000000, PM timer port 0x1808", false},
+      {"q35", {{Q35}, 0x608}, 0xB0000000, 0x608, true},
+      {"X_PM_TMR_BLK wins", {{Q35}, 0x408, 0x608}, 0xB0000000, 0x608, true},
+      {"X_PM_TMR_BLK in memory space is no port", {{Q35}, 0x408, 0x608, 0}, 0xB0000000, 0x408, true},
+      {"only the window from bus 0", {{{0xC0000000, 0, 0x80}, Q35}, 0x608}, 0xB0000000, 0x608, true},
+      {"only segment 0's window", {{{0xC0000000, 1, 0}, Q35}, 0x608}, 0xB0000000, 0x608, true},
+      {"ACPI 1.0: the RSDT", {{Q35}, 0x608, 0, 1, true}, 0xB0000000, 0x608, true},
+      {"a broken XSDT: the RSDT", {{Q35}, 0x608, 0, 1, false, "XSDT"}, 0xB0000000, 0x608, true},
+      {"a broken RSDP: nothing", {{Q35}, 0x608, 0, 1, false, "RSDP"}, kEcam, kPort, false},
+      {"a broken MCFG", {{Q35}, 0x608, 0, 1, false, "MCFG"}, kEcam, 0x608, true},
+      {"a broken FADT", {{Q35}, 0x608, 0, 1, false, "FACP"}, 0xB0000000, kPort, true},
+      {"an MCFG shorter than its header", {{Q35}, 0x608, 0, 1, false, "", 30}, kEcam, 0x608, true},
+      {"a FADT too short for PM_TMR_BLK", {{Q35}, 0x608, 0, 1, false, "", 0, 72}, 0xB0000000, kPort, true},
+      {"an ECAM window off 1 MiB", {{{0xB0080000, 0, 0}}, 0x608}, kEcam, 0x608, true},
+      {"an ECAM window at 0", {{{0, 0, 0}}, 0x608}, kEcam, 0x608, true},
+      {"a PM timer port off 4 bytes", {{Q35}, 0x609}, 0xB0000000, kPort, true},
+      {"the release's own settings", {{{kEcam, 0, 0}}, kPort}, kEcam, kPort, false, true},
   };
   for (const Case &C : Cases) {
     SCOPED_TRACE(C.Name);
     Bench Hw;
     FakeUefi Uefi;
-    FakeAcpi Acpi(Uefi.SystemTable, C.Mcfg, C.PmTmrBlk, C.XPmTmrBlk, C.BreakFadtChecksum);
+    FakeAcpi Acpi(Uefi.SystemTable, C.Acpi);
     Hw.EcamBase = C.EcamBase;
     Hw.PmTimerPort = C.PmTimerPort;
     FitBoard(Hw);
@@ -212,7 +247,12 @@ TEST(InfoApp, TakesTheBoardFromTheAcpiTables) {
     gHdaBoardSettings.PciExpressBaseAddress = HDA_BOARD_ECAM_BASE;
     gHdaBoardSettings.PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
     const std::string Out = Narrow(Uefi.Console);
-    EXPECT_NE(Out.find(C.Report), std::string::npos) << Out;
+    char Report[160];
+    std::snprintf(Report, sizeof Report, "Board: ECAM base 0x%08llX (%s), PM timer port 0x%04X (%s)",
+                  static_cast<unsigned long long>(C.EcamBase),
+                  C.EcamBase == kEcam && !C.AcpiGivesTheImages ? "the image's setting" : "ACPI MCFG", C.PmTimerPort,
+                  C.PmTimerPort == kPort && !C.AcpiGivesTheImages ? "the image's setting" : "ACPI FADT");
+    EXPECT_NE(Out.find(Report), std::string::npos) << Report << "\n" << Out;
     EXPECT_EQ(Out.find("Warning: the driver of this release uses these only") != std::string::npos, C.Warns) << Out;
     EXPECT_NE(Out.find("known: variant A195; the driver stores 0xA1951458"), std::string::npos) << Out;
     for (const Access &A : Hw.Log) {

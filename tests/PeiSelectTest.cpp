@@ -71,6 +71,7 @@ struct SelectCase {
   EFI_STATUS Status;
   const SSID_TABLE_ENTRY *PolicyAfter;
   UINT32 Attributes = HDA_SSID_VARIABLE_ATTRIBUTES;  // the stored record's
+  AttributesReported Reported = AttributesReported::Always;
 };
 void PrintTo(const SelectCase &C, std::ostream *Out) { *Out << C.Name; }
 
@@ -83,6 +84,7 @@ TEST_P(SelectTest, ChoosesTheTableForTheStoredCodec) {
   const SelectCase &C = GetParam();
   Pei.Record = C.Record;
   Pei.RecordAttributes = C.Attributes;
+  Pei.Reported = C.Reported;
   Pei.Policy.Revision = 0x5A5A;
   Pei.Policy.SsidTable = C.PolicyBefore;
   EXPECT_EQ(HdaSsidPeiEntryPoint(nullptr, Pei.PeiServices()), C.Status);
@@ -107,7 +109,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Only a record HdaSsidDetectDxe could have written counts; any other
         // reads as no record.
         SelectCase{"ShellsNvBsRecord", Bytes(0xA1951458), nullptr, EFI_NOT_FOUND, nullptr, 0x3},
-        SelectCase{"AuthenticatedRecord", Bytes(0xA1941458), nullptr, EFI_NOT_FOUND, nullptr, 0x27}),
+        SelectCase{"AuthenticatedRecord", Bytes(0xA1941458), nullptr, EFI_NOT_FOUND, nullptr, 0x27},
+        // A variable service that leaves the attributes unreported cannot
+        // vouch for the record: it counts as none, and nothing is chosen.
+        SelectCase{"AttributesNotReported", Bytes(0xA1951458), nullptr, EFI_NOT_FOUND, nullptr,
+                   HDA_SSID_VARIABLE_ATTRIBUTES, AttributesReported::Never}),
     [](const auto &Info) { return std::string(Info.param.Name); });
 
 TEST(PeiSelect, CallsLocateReadLocateInOrderWithTheRecordsArguments) {

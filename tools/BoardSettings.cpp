@@ -50,9 +50,11 @@ std::optional<std::span<uint8_t>> ImageIn(std::span<uint8_t> File, bool *IsFirmw
 }  // namespace
 
 std::string Unusable(uint64_t EcamBase, uint64_t PmTimerPort) {
-  if (PmTimerPort > 0xFFFF || !HdaBoardSettingsUsable(EcamBase, static_cast<uint16_t>(PmTimerPort))) {
-    return "the driver cannot use these settings: the ECAM base must lie on a 1 MiB boundary below 4 GiB and the "
-           "PM-timer port be at most 0xFFFC";
+  if (!HdaEcamBaseUsable(EcamBase)) {
+    return "the driver cannot use this ECAM base: it must be a window on a 1 MiB boundary below 4 GiB, not 0";
+  }
+  if (PmTimerPort > 0xFFFF || !HdaPmTimerPortUsable(static_cast<uint16_t>(PmTimerPort))) {
+    return "the driver cannot use this PM-timer port: it must be a 4-byte aligned I/O port, not 0";
   }
   return {};
 }

@@ -235,19 +235,21 @@ def parse_record(dump):
 
 def driver_windows(accesses, ecam_hda=ECAM_HDA):
     """Each probe of the controller (the driver's, or the bring-up
-    application's): the guard's 32-bit reads of the vendor/device word, BAR0
-    and (64-bit BAR) its upper dword; when the controller is usable, on to
-    the restore of the command byte, the second byte write to it."""
+    application's): the guard's 32-bit reads of the vendor/device word, the
+    class code, BAR0 and (64-bit BAR) its upper dword; when the controller is
+    usable, on to the restore of the command byte, the second byte write to
+    it."""
     def matches(index, kind, offset, size):
         return index < len(accesses) and \
             (accesses[index].kind, accesses[index].address, accesses[index].size) == (kind, ecam_hda + offset, size)
 
     windows, index = [], 0
     while index < len(accesses):
-        if not (matches(index, "read", 0x00, 4) and matches(index + 1, "read", 0x10, 4)):
+        if not (matches(index, "read", 0x00, 4) and matches(index + 1, "read", 0x08, 4)
+                and matches(index + 2, "read", 0x10, 4)):
             index += 1
             continue
-        end = index + 2
+        end = index + 3
         if matches(end, "read", 0x14, 4):
             end += 1
         if matches(end, "read", 0x04, 1):  # usable: the command byte is saved
@@ -261,13 +263,15 @@ def driver_windows(accesses, ecam_hda=ECAM_HDA):
 
 
 def run_machine(work, name, firmware, variables, steps, controller=True, codec="hda-duplex", timeout=90,
-                files=None, outputs=(), smm=False, shell=None, ecam_base=Q35_ECAM_BASE):
+                files=None, outputs=(), smm=False, shell=None, ecam_base=Q35_ECAM_BASE, smbus=False):
     """Runs one QEMU machine through len(steps) boots; returns what it saw.
     codec is the QEMU codec on the controller's link, or None; files are
     copied onto the shell's disk; outputs are files the steps write there,
     returned in Run.files. smm runs a firmware built with SMM (its variable
     store then lives behind SMM); shell is a UEFI Shell to boot from the disk;
-    ecam_base is where the firmware put q35's ECAM window."""
+    ecam_base is where the firmware put q35's ECAM window; smbus leaves
+    q35's SMBus controller at 00:1F.3 (then no HD Audio controller fits
+    there)."""
     ecam_hda = ecam_base + 0xFB000
     disk = os.path.join(work, name + ".img")
     debugcon = os.path.join(work, name + ".debugcon")
@@ -275,7 +279,7 @@ def run_machine(work, name, firmware, variables, steps, controller=True, codec="
         os.remove(debugcon)
     make_disk(disk, startup_script(steps), files, shell)
     command = [
-        "qemu-system-x86_64", "-machine", "q35,smbus=off" + (",smm=on" if smm else ""), "-m", "256", "-nodefaults", "-nographic",
+        "qemu-system-x86_64", "-machine", "q35" + ("" if smbus else ",smbus=off") + (",smm=on" if smm else ""), "-m", "256", "-nodefaults", "-nographic",
         "-serial", "stdio", "-net", "none",
         "-drive", "if=pflash,format=raw,unit=0,readonly=on,file=" + firmware,
         "-drive", "if=pflash,format=raw,unit=1,file=" + variables,
@@ -284,7 +288,7 @@ def run_machine(work, name, firmware, variables, steps, controller=True, codec="
         "-trace", "memory_region_ops_read", "-trace", "memory_region_ops_write", "-D", "/dev/stderr"]
     if smm:
         command += ["-global", "driver=cfi.pflash01,property=secure,value=on"]
-    if controller:
+    if controller and not smbus:
         command += ["-device", "ich9-intel-hda,id=hda0,bus=pcie.0,addr=1f.3"]
         if codec:
             command += ["-device", "%s,bus=hda0.0,audiodev=snd0" % codec, "-audiodev", "none,id=snd0"]

@@ -35,9 +35,12 @@ static_assert(offsetof(HDA_BOARD_SETTINGS, PmTimerPort) == HDA_BOARD_PM_TIMER_FI
 // bring-up application writes it, with what it found in the ACPI tables.
 extern "C" volatile HDA_BOARD_SETTINGS gHdaBoardSettings;
 
-static_assert(((HDA_BOARD_ECAM_BASE & 0xFFFFF) | (static_cast<UINT64>(HDA_BOARD_ECAM_BASE) >> 32)) == 0 &&
+static_assert(HDA_BOARD_ECAM_BASE != 0 &&
+                  ((HDA_BOARD_ECAM_BASE & 0xFFFFF) | (static_cast<UINT64>(HDA_BOARD_ECAM_BASE) >> 32)) == 0 &&
+                  HDA_BOARD_PM_TIMER_PORT != 0 && (HDA_BOARD_PM_TIMER_PORT & 0x3) == 0 &&
                   HDA_BOARD_PM_TIMER_PORT <= 0xFFFC,
-              "HDA_BOARD_ECAM_BASE must be 1 MiB aligned below 4 GiB, HDA_BOARD_PM_TIMER_PORT at most 0xFFFC");
+              "HDA_BOARD_ECAM_BASE must be a 1 MiB aligned window below 4 GiB, HDA_BOARD_PM_TIMER_PORT a 4-byte "
+              "aligned port, neither 0");
 
 inline UINT64 HdaSettingEcamBase() { return gHdaBoardSettings.PciExpressBaseAddress; }
 inline UINT16 HdaSettingPmTimerPort() { return gHdaBoardSettings.PmTimerPort; }

@@ -39,7 +39,8 @@ EFI_STATUS EFIAPI FakeGetVariable(const EFI_PEI_READ_ONLY_VARIABLE2_PPI *, const
   Call.BufferBefore.assign(Buffer, Buffer + *DataSize);
   Pei.Calls.push_back(Call);
 
-  const EFI_STATUS Status = ReadStoredRecord(Pei.Record, Pei.RecordAttributes, Name, Guid, Attributes, DataSize, Data);
+  const EFI_STATUS Status = ReadStoredRecord(Pei.Record, Pei.RecordAttributes, Name, Guid, Attributes, DataSize, Data,
+                                            Pei.Reported);
   return EFI_ERROR(Status) ? Status : Pei.StatusOverride.value_or(Status);
 }
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "PeiTables.h"
+#include "RecordStore.h"
 #include "PlatformSsidPolicyPpi.h"
 
 namespace bench {
@@ -44,6 +45,7 @@ public:
   // or the data; StatusOverride replaces the status of a successful read.
   std::optional<std::vector<uint8_t>> Record;
   UINT32 RecordAttributes = HDA_SSID_VARIABLE_ATTRIBUTES;
+  AttributesReported Reported = AttributesReported::Always;
   std::optional<EFI_STATUS> StatusOverride;
 
   PLATFORM_SSID_POLICY_PPI Policy{};

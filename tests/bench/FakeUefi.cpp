@@ -107,7 +107,8 @@ EFI_STATUS EFIAPI FakeOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const CHAR
 EFI_STATUS EFIAPI FakeGetVariable(const CHAR16 *Name, const EFI_GUID *Guid, UINT32 *Attributes, UINTN *DataSize,
                                   VOID *Data) {
   FakeUefi &Uefi = FakeUefi::Current();
-  return ReadStoredRecord(Uefi.StoredRecord, Uefi.StoredAttributes, Name, Guid, Attributes, DataSize, Data);
+  return ReadStoredRecord(Uefi.StoredRecord, Uefi.StoredAttributes, Name, Guid, Attributes, DataSize, Data,
+                          Uefi.Reported);
 }
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "HdaSsidRecord.h"
+#include "RecordStore.h"
 #include "UefiTables.h"
 
 namespace bench {
@@ -52,6 +53,7 @@ public:
   // The store's "ZelHdaSsid" record and its attributes, or none.
   std::optional<std::vector<uint8_t>> StoredRecord;
   UINT32 StoredAttributes = HDA_SSID_VARIABLE_ATTRIBUTES;
+  AttributesReported Reported = AttributesReported::Always;  // by GetVariable
   bool HasVariablePolicy = false;
   std::vector<std::vector<uint8_t>> RegisteredPolicies;  // each entry's Size bytes
 

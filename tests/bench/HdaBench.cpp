@@ -38,11 +38,12 @@ std::ostream &operator<<(std::ostream &Out, const Access &A) {
   return Out << Text;
 }
 
-void PciConfigModel::Present(uint32_t VendorDevice, uint8_t Command, uint32_t Bar0,
-                             uint32_t Bar0Upper) {
+void PciConfigModel::Present(uint32_t VendorDevice, uint8_t Command, uint32_t Bar0, uint32_t Bar0Upper,
+                             uint32_t ClassRevision) {
   Bytes.fill(0);
   Store(&Bytes[0x00], 32, VendorDevice);
   Bytes[0x04] = Command;
+  Store(&Bytes[0x08], 32, ClassRevision);
   Store(&Bytes[0x10], 32, Bar0);
   Store(&Bytes[0x14], 32, Bar0Upper);
 }

@@ -65,8 +65,11 @@ struct CodecModel {
 struct PciConfigModel {
   std::array<uint8_t, 4096> Bytes;
   PciConfigModel() { Present(0x293E8086, 0x00, 0xFE000004, 0); }
-  // A device at 00:1F.3 with the given vendor/device word, command byte and BAR0.
-  void Present(uint32_t VendorDevice, uint8_t Command, uint32_t Bar0, uint32_t Bar0Upper);
+  // A device at 00:1F.3 with the given vendor/device word, command byte,
+  // BAR0 and class code/revision (an HD Audio controller's by default).
+  void Present(uint32_t VendorDevice, uint8_t Command, uint32_t Bar0, uint32_t Bar0Upper,
+               uint32_t ClassRevision = kHdAudioClassRevision);
+  static constexpr uint32_t kHdAudioClassRevision = 0x04030002;
   // Nothing at 00:1F.3: every byte reads as ones.
   void Absent() { Bytes.fill(0xFF); }
   uint8_t Command() const { return Bytes[0x04]; }

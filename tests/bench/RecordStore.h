@@ -1,7 +1,6 @@
 // A variable store holding at most the "ZelHdaSsid" record, read as UEFI's
 // GetVariable and PI's read-only variable PPI read: EFI_NOT_FOUND, or the
-// record's attributes (UEFI 2.8 and later return them with
-// EFI_BUFFER_TOO_SMALL too) and either EFI_BUFFER_TOO_SMALL with the size
+// record's attributes (as the firmware at hand reports them) and either EFI_BUFFER_TOO_SMALL with the size
 // needed or the data with its size. Shared by the DXE and PEI fakes.
 #pragma once
 
@@ -14,16 +13,23 @@
 
 namespace bench {
 
+// Which firmware: one that reports the attributes with EFI_BUFFER_TOO_SMALL
+// too (UEFI 2.8+, EDK2), one that reports them with the data only, and one
+// that never fills them in.
+enum class AttributesReported { Always, WithDataOnly, Never };
+
 inline EFI_STATUS ReadStoredRecord(const std::optional<std::vector<uint8_t>> &Record, UINT32 StoredAttributes,
                                    const CHAR16 *Name, const EFI_GUID *Guid, UINT32 *Attributes, UINTN *DataSize,
-                                   VOID *Data) {
+                                   VOID *Data, AttributesReported Reported = AttributesReported::Always) {
   if (!Record || std::u16string(Name) != HDA_SSID_VARIABLE_NAME || !(*Guid == HDA_SSID_VARIABLE_GUID)) {
     return EFI_NOT_FOUND;
   }
-  if (Attributes != nullptr) {
+  const bool TooSmall = *DataSize < Record->size();
+  if (Attributes != nullptr && (Reported == AttributesReported::Always ||
+                                (Reported == AttributesReported::WithDataOnly && !TooSmall))) {
     *Attributes = StoredAttributes;
   }
-  if (*DataSize < Record->size()) {
+  if (TooSmall) {
     *DataSize = Record->size();
     return EFI_BUFFER_TOO_SMALL;
   }

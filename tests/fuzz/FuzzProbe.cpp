@@ -68,7 +68,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   const uint32_t Bar0 = In.ConsumeBool() ? (0xFE000000 | In.ConsumeIntegralInRange<uint32_t>(0, 15))
                                          : In.ConsumeIntegral<uint32_t>();
   const uint32_t Bar0Upper = In.ConsumeBool() ? 0 : In.ConsumeIntegral<uint32_t>();
-  Hw.Config.Present(VendorDevice, Command, Bar0, Bar0Upper);
+  const uint32_t ClassRevision =
+      In.ConsumeBool() ? PciConfigModel::kHdAudioClassRevision : In.ConsumeIntegral<uint32_t>();
+  Hw.Config.Present(VendorDevice, Command, Bar0, Bar0Upper, ClassRevision);
+  // The board settings: the image's, or unset ones.
+  const int Settings = In.ConsumeIntegralInRange<int>(0, 3);
+  gHdaBoardSettings.PciExpressBaseAddress = Settings == 1 || Settings == 3 ? 0 : HDA_BOARD_ECAM_BASE;
+  gHdaBoardSettings.PmTimerPort = Settings == 2 || Settings == 3 ? 0 : HDA_BOARD_PM_TIMER_PORT;
+  Hw.EcamBase = gHdaBoardSettings.PciExpressBaseAddress;
+  Hw.PmTimerPort = gHdaBoardSettings.PmTimerPort;
   const uint32_t Gctl = In.ConsumeIntegral<uint32_t>();
   Hw.Controller.SetGctl(Gctl);
   Hw.Controller.SetStatests(In.ConsumeIntegral<uint16_t>());
@@ -104,7 +112,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   const bool Foreign = RecordBefore && AttributesBefore != 0x7;
   const bool Authenticated = Foreign && (AttributesBefore & 0xB0) != 0;
 
-  const bool Usable = (VendorDevice & 0xFFFF) != 0xFFFF && (Bar0 & 0xFFFFFFF0) != 0 &&
+  const bool Usable = Settings == 0 && (VendorDevice & 0xFFFF) != 0xFFFF && ClassRevision >> 16 == 0x0403 &&
+                      (Bar0 & 0xFFFFFFF0) != 0 &&
                       (Bar0 & 0xFFFFFFF0) <= 0xFFFFFFFF - HDA_REG_LAST_USED &&
                       !((Bar0 & 0x6) == 0x4 && Bar0Upper != 0);
 
@@ -145,14 +154,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   for (const SetVariableCall &Call : Uefi.SetVariableCalls) {
     Check(Call.Name == u"ZelHdaSsid" && Call.Guid && *Call.Guid == HDA_SSID_VARIABLE_GUID, "the record's name, GUID");
   }
-  if (!Usable || Authenticated) {
-    Check(Uefi.SetVariableCalls.empty(), "no write without a usable controller, or over an authenticated record");
+  if (!Usable) {
+    Check(Uefi.SetVariableCalls.empty(), "no write without a usable controller");
     Check(Uefi.StoredRecord == RecordBefore && Uefi.StoredAttributes == AttributesBefore, "the record is kept");
   } else {
-    Check(Uefi.SetVariableCalls.size() == (Foreign ? 2u : 1u), "one write, after one delete of another's record");
+    // Another's record refuses the write; it is deleted with no access
+    // attributes and the write made again.
+    Check(Uefi.SetVariableCalls.size() == (Foreign ? 3u : 1u), "one write, or write, delete and write again");
     if (Foreign) {
-      const SetVariableCall &Delete = Uefi.SetVariableCalls[0];
+      const SetVariableCall &Delete = Uefi.SetVariableCalls[1];
       Check(Delete.Attributes == 0 && Delete.Data.empty(), "another's record deleted with no access attributes");
+      Check(Uefi.SetVariableCalls[0].Data == Uefi.SetVariableCalls[2].Data, "the same write made again");
+    }
+    if (Authenticated) {
+      Check(Uefi.StoredRecord == RecordBefore && Uefi.StoredAttributes == AttributesBefore,
+            "an authenticated record stays");
     }
     const SetVariableCall &Call = Uefi.SetVariableCalls.back();
     Check(Call.Attributes == 0x7, "the record's attributes");
@@ -162,9 +178,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
       std::memcpy(&Value, Call.Data.data(), 4);
       Check(Value == 0xA1951458 || Value == 0xA1941458 || Value == 0, "a recognised value");
     }
-    Check(!Uefi.StoredRecord || (Uefi.StoredRecord->size() == 4 && Uefi.StoredAttributes == 0x7),
+    Check(Authenticated || !Uefi.StoredRecord || (Uefi.StoredRecord->size() == 4 && Uefi.StoredAttributes == 0x7),
           "the store ends with the driver's record or none");
   }
   Check(Uefi.ClosedEvents.size() == 1 && Uefi.ClosedEvents[0] == Uefi.EventToCreate, "exactly one CloseEvent");
+  gHdaBoardSettings.PciExpressBaseAddress = HDA_BOARD_ECAM_BASE;
+  gHdaBoardSettings.PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
   return 0;
 }

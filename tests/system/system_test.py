@@ -127,11 +127,15 @@ class Machine:
                                         emu.fresh_variables(work, "no-controller", variables),
                                         [["dmem FFFFFFF0 10 > vector.txt"]], controller=False,
                                         outputs=["vector.txt"])
+            # q35 as it comes: its SMBus controller at 00:1F.3.
+            smbus = pool.submit(emu.run_machine, work, "smbus", firmware, emu.fresh_variables(work, "smbus", variables),
+                                [[]], controller=False, smbus=True)
             # A record someone else made with NV+BS only, as a shell's setvar
             # does: made in OVMF without the modules, then booted with them.
             foreign_store = emu.fresh_variables(work, "foreign", ovmf.variables)
             foreign = pool.submit(cls.foreign_record, work, ovmf, firmware, foreign_store)
             cls.runs["no-codec"], cls.runs["no-controller"] = no_codec.result(), no_controller.result()
+            cls.runs["smbus"] = smbus.result()
             cls.runs["foreign"] = foreign.result()
             cls.proof, cls.q35_runs = q35.result() if q35 else (None, [])
         cls.seconds = time.monotonic() - started
@@ -301,6 +305,24 @@ class NoController(unittest.TestCase):
         vector = run.files.get("vector.txt", "")
         self.assertIn(" ".join("%02X" % b for b in Machine.reset_vector[:8]), vector.upper(),
                       "the flash still reads its reset vector")
+
+
+class SmBusAt1F3(unittest.TestCase):
+    def test_another_device_at_1f3_gets_no_write_and_the_record_stays(self):
+        # The firmware's own PCI enumeration reads and writes the SMBus
+        # controller too; the driver's guard is the one 32-bit read of the
+        # vendor/device word followed at once by one of the class code.
+        run = Machine.runs["smbus"]
+        self.assertEqual(run.boots[0].record, Machine.first, "nothing examined, so the record stays")
+        config = [a for a in run.accesses if a.region == "pcie-mmcfg-mmio"]
+        guards = [i for i in range(len(config) - 1) if (str(config[i])[:19], str(config[i + 1])[:19]) == (
+            "read32 0x%08X" % emu.ECAM_HDA, "read32 0x%08X" % (emu.ECAM_HDA + 8))]
+        self.assertEqual(len(guards), 1, "one probe of 00:1F.3")
+        self.assertEqual(config[guards[0] + 1].value >> 16, 0x0C05, "QEMU's SMBus controller")
+        self.assertNotEqual(str(config[guards[0] + 2])[:19] if guards[0] + 2 < len(config) else "",
+                            "read32 0x%08X" % (emu.ECAM_HDA + 0x10), "the guard stopped at the class code")
+        self.assertFalse([a for a in config if a.kind == "write" and a.size == 1],
+                         "no byte write, as the driver's command-register write is, reached 00:1F.3")
 
 
 def edk2_built_release(release, built, hdapack, work):
