@@ -77,6 +77,7 @@ class Platform:
     components: str = ""     # its own component list, instead of the shipped snippet
     settings: tuple = None   # (ECAM base, PM-timer port) patched into the driver; None: as shipped
     consumer: tuple = ()     # the architectures it builds the C consumer PEIM for, from source
+    open_section: str = ""   # a section of its own still open where it includes the snippet
 
 
 FV_ATTRIBUTES = """FvAlignment        = 16
@@ -157,6 +158,8 @@ PLATFORM_WIDE_PCDS = """
   gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidAcpiPmTimerPort|0x1008
 """
 
+OPEN_PCD_SECTION = "[PcdsFixedAtBuild.IA32]\n  gEfiMdePkgTokenSpaceGuid.PcdPciExpressBaseAddress|0xB0000000\n\n"
+
 PLATFORMS = [
     Platform("OvmfRules", "OVMF's rules with a `TE TE Align = 32` binary rule; DXE volume compressed; "
              "PcdPciExpressBaseAddress FixedAtBuild 0xB0000000 as OVMF declares it, and named by "
@@ -177,6 +180,16 @@ PLATFORMS = [
              SNIPPET_RULES, "RuleOverride = HDA_SSID ", True, SECTION_TE, "X64",
              defines="  DEFINE HDA_SSID_PCI_EXPRESS_BASE = 0xB0000000\n  DEFINE HDA_SSID_ACPI_PM_TIMER_PORT = 0x608\n",
              settings=(0xB0000000, 0x608), consumer=("X64",)),
+    # OVMF's layout: its [Defines] ends in an !include that opens a PCD
+    # section, so the snippet lands inside that section; its defaults must
+    # hold there, for a setting left out and for both.
+    Platform("OpenSectionOneSetting", "the snippet where a PCD section of the platform is still open (as in "
+             "OVMF), only the PM-timer port DEFINEd", "HdaSsid.dsc.inc", SNIPPET_RULES, "RuleOverride = HDA_SSID ",
+             True, SECTION_TE, "IA32", defines="  DEFINE HDA_SSID_ACPI_PM_TIMER_PORT = 0x608\n",
+             open_section=OPEN_PCD_SECTION, settings=(None, 0x608), consumer=("IA32",)),
+    Platform("OpenSectionNoSettings", "the snippet where a PCD section of the platform is still open, no setting "
+             "given: the driver goes in as shipped", "HdaSsid.dsc.inc", SNIPPET_RULES, "RuleOverride = HDA_SSID ",
+             True, SECTION_TE, "IA32", open_section=OPEN_PCD_SECTION, consumer=("IA32",)),
     Platform("PlatformWidePcds", "the INFs listed by the platform, board settings in a platform-wide "
              "[PcdsPatchableInModule.X64] section", None, SNIPPET_RULES, "RuleOverride = HDA_SSID ", False,
              SECTION_TE, "IA32", components=OWN_COMPONENTS, pcds=PLATFORM_WIDE_PCDS, settings=(0xD0000000, 0x1008)),
@@ -387,8 +400,9 @@ def platform_files(platform, release_dir):
   SKUID_IDENTIFIER               = DEFAULT
   FLASH_DEFINITION               = HdaCheckPkg/{name}.fdf
 {defines}
-{components}
+{open_section}{components}
 {pcds}""".format(name=platform.name, guid=guid, defines=platform.defines, pcds=platform.pcds,
+                 open_section=platform.open_section,
                  components=platform.components or "!include HdaSsidPkg/%s\n" % platform.dsc_include)
     if platform.consumer:
         dsc += CONSUMER_DSC.format(components=", ".join("Components." + a for a in platform.consumer))
@@ -615,6 +629,17 @@ def retargeted_driver(hdapack, release_dir, work, settings):
         return handle.read()
 
 
+def resolved_settings(platform, release_dir):
+    """The settings the platform's driver must carry; a None in them is the
+    release's default for that setting (its INF's [PatchPcd] value)."""
+    if platform.settings is None or None not in platform.settings:
+        return platform.settings
+    inf = open(os.path.join(release_dir, "HdaSsidDetectDxe.inf")).read()
+    defaults = [int(re.search(r"%s\|(0x[0-9A-Fa-f]+)\|" % pcd, inf).group(1), 16)
+                for pcd in ("PcdHdaSsidPciExpressBaseAddress", "PcdHdaSsidAcpiPmTimerPort")]
+    return tuple(default if given is None else given for given, default in zip(platform.settings, defaults))
+
+
 def inspect_platform(report, platform, build_dir, release_dir, modules, version, expected_driver):
     label = platform.name
     with open(os.path.join(build_dir, "FV", "%s.fd" % platform.name.upper()), "rb") as handle:
@@ -637,7 +662,8 @@ def inspect_platform(report, platform, build_dir, release_dir, modules, version,
             if platform.settings is None:
                 what = "the shipped image byte for byte (no settings: EDK2 patches nothing)"
             else:
-                what = "hdapack retarget's image for ECAM 0x%X, PM timer 0x%X, byte for byte" % platform.settings
+                what = "hdapack retarget's image for ECAM 0x%X, PM timer 0x%X, byte for byte" % resolved_settings(
+                    platform, release_dir)
             report.check("%s: driver's PE32 section is %s" % (label, what), payload == expected_driver)
 
 
@@ -900,7 +926,7 @@ def main(argv):
         report.check("%s: EDK2 build prints no warning" % platform.name, not warnings, "\n".join(warnings))
         build_dir = os.path.join(workspace, "Build", platform.name, "RELEASE_GCC")
         inspect_platform(report, platform, build_dir, release_dir, modules, version,
-                         retargeted_driver(args.hdapack, release_dir, work, platform.settings))
+                         retargeted_driver(args.hdapack, release_dir, work, resolved_settings(platform, release_dir)))
         for arch in platform.consumer:
             consumer = os.path.join(build_dir, arch, "PolicyConsumerPei.efi")
             report.check("%s: the C consumer PEIM built by EDK2 against HdaSsidPkg's headers for %s" % (

@@ -113,7 +113,7 @@ def edk2_env(edk2):
     return env
 
 
-def integrate(edk2, release, stub_peim, hdapack, pristine, form, pcd_type=None):
+def integrate(edk2, release, stub_peim, hdapack, pristine, form, pcd_type=None, settings=True):
     """The release folder as HdaSsidPkg/, the test platform PEIM beside it,
     and the README's DSC and FDF lines in OVMF's own files: for the binary
     modules (form "binary"), or for the source ones with the settings as PCDs
@@ -129,7 +129,8 @@ def integrate(edk2, release, stub_peim, hdapack, pristine, form, pcd_type=None):
         handle.write(STUB_INF)
     dsc, fdf = pristine
     if form == "binary":
-        dsc = dsc.replace("\n[Defines]\n", "\n[Defines]\n" + DSC_DEFINES, 1)
+        if settings:
+            dsc = dsc.replace("\n[Defines]\n", "\n[Defines]\n" + DSC_DEFINES, 1)
         lines = DSC_LINES
     else:
         lines = DSC_SOURCE_LINES % (pcd_type, OVMF_ECAM_BASE, OVMF_PM_TIMER_PORT)
@@ -145,11 +146,19 @@ def integrate(edk2, release, stub_peim, hdapack, pristine, form, pcd_type=None):
             handle.write(text)
 
 
+def driver_settings(hdapack, image):
+    """(ECAM base, PM-timer port) an image or firmware file of the driver
+    carries, as hdapack board reads them; None when it cannot say."""
+    status, output = run([hdapack, "board", "--in", image])
+    match = re.search(r"ecam-base (0x[0-9A-F]+) at .*\npm-timer-port (0x[0-9A-F]+) at", output)
+    return (int(match.group(1), 16), int(match.group(2), 16)) if status == 0 and match else None
+
+
 def patched_settings(edk2, hdapack):
-    """What `hdapack board` reads in the driver EDK2 patched for the volume."""
+    """The settings of the driver's firmware file EDK2 put in the volume."""
     found = glob.glob(os.path.join(edk2, "Build", "Ovmf3264", "RELEASE_GCC", "FV", "Ffs", "*HdaSsidDetectDxe",
-                                   "HdaSsidDetectDxe.efi"))
-    return run([hdapack, "board", "--in", found[0]])[1] if found else "no patched driver in the build"
+                                   "*.ffs"))
+    return driver_settings(hdapack, found[0]) if found else None
 
 
 def build(edk2, jobs, out, target="RELEASE"):
@@ -231,17 +240,21 @@ def prepare(args):
     # The configured board's release as binaries; the emulated board's from
     # source, RELEASE with the settings FixedAtBuild and DEBUG with them
     # Dynamic (through OVMF's PCD drivers).
+    # The snippet with no settings given lands in the PCD section OVMF's
+    # [Defines] leaves open; its defaults must still hold (built, not booted).
     for name, release, form, pcd_type, target in (
             ("target", args.release, "binary", None, "RELEASE"),
+            ("target-no-settings", args.release, "binary", None, "RELEASE"),
             ("q35-source", args.release_q35, "source", "FixedAtBuild", "RELEASE"),
             ("q35-source-debug", args.release_q35, "source", "DynamicDefault", "DEBUG")):
         integrate(edk2, os.path.abspath(release), os.path.abspath(args.stub_peim), args.hdapack, pristine, form,
-                  pcd_type)
+                  pcd_type, settings=name != "target-no-settings")
         out = os.path.join(work, "ovmf-" + name)
         seconds, warnings = build(edk2, args.jobs, out, target)
         Platform.builds[name] = {"dir": out, "seconds": seconds, "warnings": warnings,
                                  "settings": patched_settings(edk2, args.hdapack) if form == "binary" else ""}
     built = time.monotonic()
+    Platform.hdapack, Platform.release = args.hdapack, os.path.abspath(args.release)
     Platform.board = emu.BoardProfile.from_release(args.release)
     Platform.q35 = emu.BoardProfile.from_release(args.release_q35)
 
@@ -272,9 +285,14 @@ class ConfiguredBoardRelease(unittest.TestCase):
     def test_edk2_builds_it_as_the_readme_integrates_it(self):
         self.assertEqual(Platform.builds["target"]["warnings"], [])
 
+    def test_with_no_settings_given_the_driver_goes_in_as_shipped(self):
+        shipped = driver_settings(Platform.hdapack, os.path.join(Platform.release, "HdaSsidDetectDxe.efi"))
+        self.assertIsNotNone(shipped)
+        self.assertEqual(Platform.builds["target-no-settings"]["settings"], shipped)
+        self.assertEqual(Platform.builds["target-no-settings"]["warnings"], [])
+
     def test_edk2_patched_the_platforms_settings_into_the_driver(self):
-        self.assertIn("ecam-base 0x%X at" % OVMF_ECAM_BASE, Platform.builds["target"]["settings"])
-        self.assertIn("pm-timer-port 0x%X at" % OVMF_PM_TIMER_PORT, Platform.builds["target"]["settings"])
+        self.assertEqual(Platform.builds["target"]["settings"], (OVMF_ECAM_BASE, OVMF_PM_TIMER_PORT))
 
     def test_a_stored_record_selects_its_table_in_pei(self):
         boots, board = Platform.runs["target"].boots, Platform.board
