@@ -304,6 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
 // cannot be aligned for execute in place by a pad section.
 TEST(Hdapack, RefusesWhatItCannotPackageAndWritesNothing) {
   const fs::path Dir = fs::path(HDA_TEST_SCRATCH) / "malformed";
+  fs::remove_all(Dir);
   fs::create_directories(Dir);
   const Bytes Pe = Load(kRelease / "HdaSsidDetectDxe.efi");
   Bytes OddBias = Load(kRelease / "HdaSsidSelectPei.te");
@@ -335,19 +336,48 @@ std::string ReadText(const fs::path &Path) {
   return std::string((std::istreambuf_iterator<char>(In)), {});
 }
 
+void Save(const fs::path &Path, const Bytes &Data) {
+  std::ofstream(Path, std::ios::binary).write(reinterpret_cast<const char *>(Data.data()),
+                                              static_cast<std::streamsize>(Data.size()));
+}
+
+// A copy of a firmware file that carries a data checksum (FFS_ATTRIB_CHECKSUM),
+// as other tools may write one: the data's checksum and the header's redone.
+Bytes WithDataChecksum(Bytes File) {
+  File[19] |= pifw::kFileAttribChecksum;
+  uint8_t Sum = 0;
+  for (size_t I = pifw::kFileHeaderSize; I < File.size(); ++I) {
+    Sum = static_cast<uint8_t>(Sum + File[I]);
+  }
+  File[17] = static_cast<uint8_t>(0x100 - Sum);
+  File[16] = 0;
+  Sum = 0;
+  for (size_t I = 0; I < pifw::kFileHeaderSize; ++I) {
+    Sum = static_cast<uint8_t>(Sum + (I == 17 || I == 23 ? 0 : File[I]));
+  }
+  File[16] = static_cast<uint8_t>(0x100 - Sum);
+  return File;
+}
+
 // A platform's board settings go into a copy of a shipped image or firmware
-// file: the two fields change and not one byte more, the firmware file stays
-// sound, and the copy reads back with the new values.
+// file: the two fields change and not one byte more (but a data checksum the
+// file carries), the file stays sound, and the copy reads back with the new
+// values. What the driver could not use, and anything without settings, is
+// refused with nothing written.
 TEST(Retarget, WritesOnlyTheBoardSettings) {
   const fs::path Dir = fs::path(HDA_TEST_SCRATCH) / "retarget";
+  fs::remove_all(Dir);
   fs::create_directories(Dir);
-  for (const char *Name : {"HdaSsidDetectDxe.efi", "HdaSsidDetectDxe.ffs", "HdaSsidInfo.efi"}) {
-    SCOPED_TRACE(Name);
-    const fs::path Out = Dir / Name;
-    const auto [Status, Output] = RunCommand(std::string(HDA_HDAPACK) + " retarget --in " + (kRelease / Name).string() +
-                                             " --out " + Out.string() + " --ecam-base 0xB0000000 --pm-timer-port 0x608");
+  Save(Dir / "Checksummed.ffs", WithDataChecksum(Load(kRelease / "HdaSsidDetectDxe.ffs")));
+  const fs::path Inputs[] = {kRelease / "HdaSsidDetectDxe.efi", kRelease / "HdaSsidDetectDxe.ffs",
+                             kRelease / "HdaSsidInfo.efi", Dir / "Checksummed.ffs"};
+  for (const fs::path &In : Inputs) {
+    SCOPED_TRACE(In.filename().string());
+    const fs::path Out = Dir / ("out-" + In.filename().string());
+    const auto [Status, Output] = RunCommand(std::string(HDA_HDAPACK) + " retarget --in " + In.string() + " --out " +
+                                             Out.string() + " --ecam-base 0xC0000000 --pm-timer-port 0x408");
     ASSERT_EQ(Status, 0) << Output;
-    const Bytes Before = Load(kRelease / Name), After = Load(Out);
+    const Bytes Before = Load(In), After = Load(Out);
     ASSERT_EQ(Before.size(), After.size());
     const bool IsFile = Before[0] != 'M';
     size_t ImageAt = 0;
@@ -359,36 +389,47 @@ TEST(Retarget, WritesOnlyTheBoardSettings) {
       for (const pifw::ParsedSection &S : *Sections) {
         ImageAt = S.Type == pifw::kSectionPe32 ? S.Offset : ImageAt;
       }
+      if ((After[19] & pifw::kFileAttribChecksum) != 0) {
+        uint8_t Sum = After[17];
+        for (size_t I = pifw::kFileHeaderSize; I < After.size(); ++I) {
+          Sum = static_cast<uint8_t>(Sum + After[I]);
+        }
+        EXPECT_EQ(Sum, 0) << "the data checksum holds for the new bytes";
+      }
     }
     std::string Error;
     const auto Block = board::Find(std::span(After).subspan(ImageAt), &Error);
     ASSERT_TRUE(Block) << Error;
-    EXPECT_EQ(Block->Values.EcamBase, 0xB0000000u);
-    EXPECT_EQ(Block->Values.PmTimerPort, 0x608u);
+    EXPECT_EQ(Block->Values.EcamBase, 0xC0000000u);
+    EXPECT_EQ(Block->Values.PmTimerPort, 0x408u);
     for (size_t I = 0; I < Before.size(); ++I) {
       const size_t InImage = I - ImageAt;
       const bool InField = I >= ImageAt && ((InImage >= Block->EcamOffset && InImage < Block->EcamOffset + 8) ||
                                             (InImage >= Block->PmTimerPortOffset && InImage < Block->PmTimerPortOffset + 2));
-      if (!InField) {
+      const bool Checksum = IsFile && I == 17 && (Before[19] & pifw::kFileAttribChecksum) != 0;
+      if (!InField && !Checksum) {
         ASSERT_EQ(Before[I], After[I]) << "byte " << I << " changed";
       }
     }
   }
-  // What the driver could not use, and an image without settings, are
-  // refused, and nothing is written.
-  const std::pair<const char *, const char *> Refused[] = {
-      {"HdaSsidDetectDxe.efi", "--ecam-base 0xB0080000 --pm-timer-port 0x608"},
-      {"HdaSsidDetectDxe.efi", "--ecam-base 0x100000000 --pm-timer-port 0x608"},
-      {"HdaSsidDetectDxe.efi", "--ecam-base 0xB0000000 --pm-timer-port 0xFFFD"},
-      {"HdaSsidSelectPei.efi", "--ecam-base 0xB0000000 --pm-timer-port 0x608"},
+  const std::tuple<const char *, const char *, const char *> Refused[] = {
+      {"HdaSsidDetectDxe.efi", "--ecam-base 0 --pm-timer-port 0x608", "ECAM base"},
+      {"HdaSsidDetectDxe.ffs", "--ecam-base 0xB0080000 --pm-timer-port 0x608", "ECAM base"},
+      {"HdaSsidDetectDxe.efi", "--ecam-base 0x100000000 --pm-timer-port 0x608", "ECAM base"},
+      {"HdaSsidDetectDxe.ffs", "--ecam-base 0xB0000000 --pm-timer-port 0", "PM-timer port"},
+      {"HdaSsidDetectDxe.efi", "--ecam-base 0xB0000000 --pm-timer-port 0x609", "PM-timer port"},
+      {"HdaSsidDetectDxe.efi", "--ecam-base 0xB0000000 --pm-timer-port 0x10004", "PM-timer port"},
+      {"HdaSsidSelectPei.efi", "--ecam-base 0xB0000000 --pm-timer-port 0x608", "no board settings"},
+      {"HdaSsidSelectPei.ffs", "--ecam-base 0xB0000000 --pm-timer-port 0x608", "no PE32 section"},
   };
-  for (const auto &[Name, Options] : Refused) {
-    SCOPED_TRACE(Options);
-    const fs::path Out = Dir / "refused.efi";
+  for (const auto &[Name, Options, Why] : Refused) {
+    SCOPED_TRACE(std::string(Name) + " " + Options);
+    const fs::path Out = Dir / "refused";
     const auto [Status, Output] = RunCommand(std::string(HDA_HDAPACK) + " retarget --in " + (kRelease / Name).string() +
                                              " --out " + Out.string() + " " + Options);
     EXPECT_NE(Status, 0);
     EXPECT_NE(Output.find("hdapack: "), std::string::npos) << Output;
+    EXPECT_NE(Output.find(Why), std::string::npos) << Output;
     EXPECT_FALSE(fs::exists(Out));
   }
 }

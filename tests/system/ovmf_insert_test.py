@@ -7,6 +7,7 @@ Usage: ovmf_insert_test.py RELEASE_DIR SCRATCH_DIR
 """
 
 import os
+import shutil
 import subprocess
 import sys
 import unittest
@@ -26,7 +27,8 @@ def read(path):
 class Insert(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        os.makedirs(SCRATCH, exist_ok=True)
+        shutil.rmtree(SCRATCH, ignore_errors=True)
+        os.makedirs(SCRATCH)
         cls.peim = read(os.path.join(RELEASE, "HdaSsidSelectPei.ffs"))
         cls.driver = read(os.path.join(RELEASE, "HdaSsidDetectDxe.ffs"))
         cls.original = ovmf_insert.OvmfImage(read(CODE))
