@@ -90,8 +90,10 @@ extern "C" EFI_STATUS EFIAPI HdaSsidDxeEntryPoint(EFI_HANDLE ImageHandle,
   gHdaBootServices = SystemTable->BootServices;
   gHdaRuntimeServices = SystemTable->RuntimeServices;
   // EDK2's variable driver locks policy registration in its own End-of-DXE
-  // notification, so the policy is registered now, not at End of DXE.
-  // Without the protocol the record is guarded by the checks above only.
+  // notification. In EDK2 this driver's notification happens to run first
+  // (same group and TPL, newest first), but UEFI leaves that order open, so
+  // the policy is registered now. Without the protocol the record is guarded
+  // by the checks above only.
   EDKII_VARIABLE_POLICY_PROTOCOL *VariablePolicy;  // read only when located
   const EFI_STATUS Located = gHdaBootServices->LocateProtocol(
       const_cast<EFI_GUID *>(&EDKII_VARIABLE_POLICY_PROTOCOL_GUID), nullptr, reinterpret_cast<VOID **>(&VariablePolicy));

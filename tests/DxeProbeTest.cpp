@@ -118,6 +118,7 @@ TEST(ProbeRecord, ReplacesWhatItCanAndLeavesWhatItCannot) {
     std::vector<std::pair<uint32_t, size_t>> Calls;  // attributes, data size
     std::optional<uint32_t> After;
     uint32_t AfterAttributes;
+    EFI_STATUS RefuseWrites = EFI_SUCCESS;
   };
   const std::vector<uint8_t> A194 = {0x58, 0x14, 0x94, 0xA1};
   const Case Cases[] = {
@@ -127,6 +128,9 @@ TEST(ProbeRecord, ReplacesWhatItCanAndLeavesWhatItCannot) {
       {"a shell's NV+BS record", A194, 3, kCodecA195, {{7, 4}, {0, 0}, {7, 4}}, 0xA1951458, 7},
       {"a shell's record, no codec known", A194, 3, kCodecOther, {{7, 0}, {0, 0}, {7, 0}}, std::nullopt, 0},
       {"authenticated, from the OS", A194, 0x27, kCodecA195, {{7, 4}, {0, 0}, {7, 4}}, 0xA1941458, 0x27},
+      // Only another writer's attributes make the driver delete: a full
+      // store's refusal leaves the last record for the next boot.
+      {"a full store", A194, 7, kCodecA195, {{7, 4}}, 0xA1941458, 7, EFI_OUT_OF_RESOURCES},
   };
   for (const auto Reported : {AttributesReported::Always, AttributesReported::WithDataOnly})
   for (const Case &C : Cases) {
@@ -135,6 +139,7 @@ TEST(ProbeRecord, ReplacesWhatItCanAndLeavesWhatItCannot) {
     Bench Hw;
     FakeUefi Uefi;
     Uefi.Reported = Reported;
+    Uefi.RefuseWrites = C.RefuseWrites;
     Hw.Config.Present(0x293E8086, 0x06, kBase, 0);
     Hw.Controller.SetStatests(0x1);
     FitCodec(Hw, 0, C.CodecAnswer);

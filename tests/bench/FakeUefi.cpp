@@ -63,6 +63,9 @@ EFI_STATUS EFIAPI FakeSetVariable(const CHAR16 *Name, const EFI_GUID *Guid, UINT
                                    EFI_VARIABLE_TIME_BASED_AUTHENTICATED_WRITE_ACCESS |
                                    EFI_VARIABLE_ENHANCED_AUTHENTICATED_ACCESS;
   const bool Delete = DataSize == 0 || (Attributes & (EFI_VARIABLE_BOOTSERVICE_ACCESS | EFI_VARIABLE_RUNTIME_ACCESS)) == 0;
+  if (!Delete && EFI_ERROR(Uefi.RefuseWrites)) {
+    return Uefi.RefuseWrites;
+  }
   if (Uefi.StoredRecord) {
     if (Attributes != 0 && Attributes != Uefi.StoredAttributes) {
       return EFI_INVALID_PARAMETER;

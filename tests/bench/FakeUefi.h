@@ -54,6 +54,7 @@ public:
   std::optional<std::vector<uint8_t>> StoredRecord;
   UINT32 StoredAttributes = HDA_SSID_VARIABLE_ATTRIBUTES;
   AttributesReported Reported = AttributesReported::Always;  // by GetVariable
+  EFI_STATUS RefuseWrites = EFI_SUCCESS;  // when an error: what a write with data gets (a full store)
   bool HasVariablePolicy = false;
   std::vector<std::vector<uint8_t>> RegisteredPolicies;  // each entry's Size bytes
 
