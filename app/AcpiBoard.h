@@ -1,4 +1,4 @@
-// The board settings as the firmware's ACPI tables describe them: the ECAM
+// The platform settings as the firmware's ACPI tables describe them: the ECAM
 // window of segment 0 from MCFG (PCI Firmware 3.x, 4.1.2) and the PM timer
 // from the FADT (ACPI 6.x, 5.2.9). Each table is checked (signature, length,
 // checksum) before it is believed.

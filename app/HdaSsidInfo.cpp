@@ -11,7 +11,7 @@
 
 #include "AcpiBoard.h"
 #include "Console.h"
-#include "HdaBoard.h"
+#include "HdaPlatformSettings.h"
 #include "HdaBoardProfile.h"
 #include "HdaProbe.h"
 #include "HdaRegisters.h"
@@ -36,24 +36,24 @@ const char *VariantName(UINT32 Answer) {
 // what the release carries, since that is where the driver looks unless the
 // platform sets its PCDs (or hdapack retarget does).
 VOID ChooseBoardSettings(CONSOLE_LINE &Line, const EFI_SYSTEM_TABLE *SystemTable) {
-  const UINT64 BuiltEcam = gHdaBoardSettings.PciExpressBaseAddress;
-  const UINT16 BuiltPort = gHdaBoardSettings.PmTimerPort;
+  const UINT64 BuiltEcam = gHdaPlatformSettings.PciExpressBaseAddress;
+  const UINT16 BuiltPort = gHdaPlatformSettings.PmTimerPort;
   ACPI_BOARD_SETTINGS Acpi;
   FindAcpiBoardSettings(SystemTable, &Acpi);
   const BOOLEAN UseEcam = Acpi.HasEcamBase && HdaEcamBaseUsable(Acpi.EcamBase);
   const BOOLEAN UsePort = Acpi.HasPmTimerPort && HdaPmTimerPortUsable(Acpi.PmTimerPort);
   if (UseEcam) {
-    gHdaBoardSettings.PciExpressBaseAddress = Acpi.EcamBase;
+    gHdaPlatformSettings.PciExpressBaseAddress = Acpi.EcamBase;
   }
   if (UsePort) {
-    gHdaBoardSettings.PmTimerPort = Acpi.PmTimerPort;
+    gHdaPlatformSettings.PmTimerPort = Acpi.PmTimerPort;
   }
-  Line.Text("Board: ECAM base ").Hex(gHdaBoardSettings.PciExpressBaseAddress, 8);
+  Line.Text("Board: ECAM base ").Hex(gHdaPlatformSettings.PciExpressBaseAddress, 8);
   Line.Text(UseEcam ? " (ACPI MCFG)" : " (the image's setting)");
-  Line.Text(", PM timer port ").Hex(gHdaBoardSettings.PmTimerPort, 4);
+  Line.Text(", PM timer port ").Hex(gHdaPlatformSettings.PmTimerPort, 4);
   Line.Text(UsePort ? " (ACPI FADT)" : " (the image's setting)").Print();
   Line.Text("  this release carries ECAM base ").Hex(BuiltEcam, 8).Text(", PM timer port ").Hex(BuiltPort, 4).Print();
-  if (gHdaBoardSettings.PciExpressBaseAddress != BuiltEcam || gHdaBoardSettings.PmTimerPort != BuiltPort) {
+  if (gHdaPlatformSettings.PciExpressBaseAddress != BuiltEcam || gHdaPlatformSettings.PmTimerPort != BuiltPort) {
     Line.Text("Warning: the driver of this release uses these only where the platform sets its PCDs so").Print();
   }
 }

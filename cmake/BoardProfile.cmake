@@ -66,9 +66,9 @@ function(hda_board_profile_id VAR FILE)
   set(${VAR} "${id}" PARENT_SCOPE)
 endfunction()
 
-# hda_check_board_settings(<what> <ECAM base> <PM-timer port>): two
+# hda_check_platform_settings(<what> <ECAM base> <PM-timer port>): two
 # hexadecimal numbers the driver can use, or a message naming <what>.
-function(hda_check_board_settings WHAT ECAM PORT)
+function(hda_check_platform_settings WHAT ECAM PORT)
   if(NOT ECAM MATCHES "^0x[0-9A-Fa-f]+$" OR NOT PORT MATCHES "^0x[0-9A-Fa-f]+$")
     message(FATAL_ERROR "${WHAT}: the ECAM base and the PM-timer port are hexadecimal numbers written 0x... "
       "(given: ${ECAM}, ${PORT})")
@@ -135,7 +135,7 @@ endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
   if(DEFINED ECAM)
-    hda_check_board_settings("settings" ${ECAM} ${PORT})
+    hda_check_platform_settings("settings" ${ECAM} ${PORT})
     message("settings ${ECAM}, ${PORT}: usable")
   else()
     hda_check_board_profile("${PROFILE}" "${CXX}" "${SOURCE_DIR}" ${DEFINES})

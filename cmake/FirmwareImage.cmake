@@ -29,10 +29,10 @@ else()
   message(FATAL_ERROR "HDA_FIRMWARE_ARCH must be X64 or IA32 (set by cmake/toolchain-uefi-*.cmake)")
 endif()
 
-# The board settings the shipped images carry by default (the host build
+# The platform settings the shipped images carry by default (the host build
 # passes its HDA_BOARD_* cache variables); a platform patches them.
-set(HDA_BOARD_DEFINES HDA_BOARD_ECAM_BASE=${HDA_BOARD_ECAM_BASE}u
-  HDA_BOARD_PM_TIMER_PORT=${HDA_BOARD_PM_TIMER_PORT}u)
+set(HDA_PLATFORM_DEFINES HDA_PLATFORM_ECAM_BASE=${HDA_PLATFORM_ECAM_BASE}u
+  HDA_PLATFORM_PM_TIMER_PORT=${HDA_PLATFORM_PM_TIMER_PORT}u)
 set(HDA_PROFILE_DEFINE "HDA_BOARD_PROFILE_HEADER=\"${HDA_BOARD_PROFILE_FILE}\"")
 
 function(hda_firmware_target NAME DEFINES)

@@ -51,12 +51,12 @@ set(PACK $<TARGET_FILE:hdapack>)
 
 # hda_release(TARGET DIR TREE PROFILE ECAM PORT MANIFEST_TOOL): the release
 # folder DIR of the firmware trees TREE-x64 and TREE-ia32, built for the board
-# profile PROFILE (a file) with the board settings ECAM and PORT as defaults,
+# profile PROFILE (a file) with the platform settings ECAM and PORT as defaults,
 # written by the target TARGET. Every file says which board it is for: the
 # VERSION sections and the INFs' VERSION_STRING carry the profile's name
 # (the project version, "+", the profile file's name), the INF and DEC
 # headers and MANIFEST the board's.
-function(hda_release TARGET R TREE PROFILE HDA_BOARD_ECAM_BASE HDA_BOARD_PM_TIMER_PORT MANIFEST_TOOL)
+function(hda_release TARGET R TREE PROFILE HDA_PLATFORM_ECAM_BASE HDA_PLATFORM_PM_TIMER_PORT MANIFEST_TOOL)
 hda_board_profile_name(HDA_BOARD_NAME "${PROFILE}")
 hda_board_profile_id(HDA_BOARD_ID "${PROFILE}")
 set(HDA_VERSION_STRING "${PROJECT_VERSION}+${HDA_BOARD_ID}")
@@ -119,7 +119,7 @@ endforeach()
 
 # EDK2: the release folder is the package HdaSsidPkg: its DEC and headers,
 # the binary INFs, and the DSC and FDF snippets a platform includes. The
-# driver's INF carries its board settings' file offsets, read from the image.
+# driver's INF carries its platform settings' file offsets, read from the image.
 set(HDA_EDK2_DIR ${PROJECT_SOURCE_DIR}/edk2)
 set(HDA_EDK2_HEADERS Include/Guid/HdaSsidVariable.h Include/Guid/HdaSsidPkgTokenSpace.h
   Include/Ppi/PlatformSsidPolicy.h)
@@ -151,9 +151,9 @@ set(HDA_PACKAGE_SOURCES
   include/HdaSsidIds.h include/HdaSsidRecord.h include/HdaBoardProfile.h
   env/EfiGuidText.h env/Char16Text.h env/VariablePolicy.h
   env/edk2/UefiBase.h env/edk2/UefiTables.h env/edk2/PeiTables.h env/edk2/HwAccess.h env/edk2/HdaDebug.h
-  env/edk2/HdaSettings.h
+  env/edk2/PlatformSettings.h
   dxe/HdaSsidDetectDxe.cpp dxe/HdaSsidDetectDxe.h dxe/HdaProbe.cpp dxe/HdaProbe.h dxe/HdaTransport.cpp
-  dxe/HdaTransport.h dxe/HdaRegisters.h dxe/HdaBoard.h
+  dxe/HdaTransport.h dxe/HdaRegisters.h dxe/HdaPlatformSettings.h
   pei/HdaSsidSelectPei.cpp pei/HdaSsidSelectPei.h pei/SsidTables.cpp pei/SsidTable.h pei/PlatformSsidPolicyPpi.h)
 set(HDA_SOURCE_FILES)
 foreach(file IN LISTS HDA_PACKAGE_SOURCES)
@@ -174,7 +174,7 @@ foreach(file IN LISTS HDA_PACKAGE_SOURCES)
   if(file MATCHES "^(dxe|include|env)/")
     string(APPEND HDA_DXE_SOURCE_LINES "  ../Source/${file}\n")
   endif()
-  if(file MATCHES "^(pei|include|env)/" AND NOT file MATCHES "(HwAccess|HdaSettings|UefiTables)\\.h$")
+  if(file MATCHES "^(pei|include|env)/" AND NOT file MATCHES "(HwAccess|PlatformSettings|UefiTables)\\.h$")
     string(APPEND HDA_PEI_SOURCE_LINES "  ../Source/${file}\n")
   endif()
 endforeach()
@@ -219,7 +219,7 @@ add_custom_command(OUTPUT ${B}-profile.txt
 add_custom_target(${TARGET} ALL
   COMMAND ${CMAKE_COMMAND} -DDIR=${R} -DFILES=${HDA_RELEASE_NAMES} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
     "-DHEADER=HdaSsid ${PROJECT_VERSION}, build ${HDA_BUILD_NUMBER_USED}"
-    "-DBOARD=${HDA_BOARD_NAME} (profile ${HDA_BOARD_ID}), settings the driver carries by default: ECAM base ${HDA_BOARD_ECAM_BASE}, ACPI PM timer port ${HDA_BOARD_PM_TIMER_PORT}"
+    "-DBOARD=${HDA_BOARD_NAME} (profile ${HDA_BOARD_ID}), settings the driver carries by default: ECAM base ${HDA_PLATFORM_ECAM_BASE}, ACPI PM timer port ${HDA_PLATFORM_PM_TIMER_PORT}"
     -DPROFILE_LINES=${B}-profile.txt
     "-DCOMPILER=${HDA_FIRMWARE_CXX_VERSION}" "-DLINKER=${HDA_FIRMWARE_LINKER_VERSION}"
     -P ${CMAKE_CURRENT_LIST_DIR}/WriteManifest.cmake
@@ -229,8 +229,8 @@ add_custom_target(${TARGET} ALL
   VERBATIM)
 endfunction()
 
-hda_release(release ${HDA_RELEASE_DIR} firmware ${HDA_BOARD_PROFILE_FILE} ${HDA_BOARD_ECAM_BASE_USED}
-  ${HDA_BOARD_PM_TIMER_PORT_USED} hda_profile_manifest)
+hda_release(release ${HDA_RELEASE_DIR} firmware ${HDA_BOARD_PROFILE_FILE} ${HDA_PLATFORM_ECAM_BASE_USED}
+  ${HDA_PLATFORM_PM_TIMER_PORT_USED} hda_profile_manifest)
 # The emulated board, QEMU q35 under Debian's OVMF (2022.11), from its own
 # profile.
 hda_release(release-q35 ${HDA_RELEASE_Q35_DIR} firmware-q35 ${HDA_Q35_PROFILE_FILE} ${HDA_Q35_ECAM_BASE}

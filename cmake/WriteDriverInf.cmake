@@ -3,10 +3,10 @@
 # Writes the driver's binary INF with a [PatchPcd] entry for each board
 # setting: the value the image carries and the field's file offset, both read
 # from the linked image itself, so EDK2 patches exactly those bytes.
-execute_process(COMMAND ${HDAPACK} board --in ${IMAGE}
-  OUTPUT_VARIABLE board ERROR_VARIABLE error RESULT_VARIABLE status)
-if(NOT status EQUAL 0 OR NOT board MATCHES "ecam-base (0x[0-9A-F]+) at (0x[0-9A-F]+)\npm-timer-port (0x[0-9A-F]+) at (0x[0-9A-F]+)")
-  message(FATAL_ERROR "cannot read the board settings of ${IMAGE}: ${error}${board}")
+execute_process(COMMAND ${HDAPACK} settings --in ${IMAGE}
+  OUTPUT_VARIABLE settings ERROR_VARIABLE error RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT settings MATCHES "ecam-base (0x[0-9A-F]+) at (0x[0-9A-F]+)\npm-timer-port (0x[0-9A-F]+) at (0x[0-9A-F]+)")
+  message(FATAL_ERROR "cannot read the platform settings of ${IMAGE}: ${error}${settings}")
 endif()
 set(HDA_ECAM_VALUE ${CMAKE_MATCH_1})
 set(HDA_ECAM_OFFSET ${CMAKE_MATCH_2})

@@ -1,6 +1,6 @@
 #include "HdaProbe.h"
 
-#include "HdaBoard.h"
+#include "HdaPlatformSettings.h"
 #include "HdaBoardProfile.h"
 #include "HdaDebug.h"
 #include "HdaRegisters.h"
@@ -17,7 +17,7 @@
 static BOOLEAN HdaControllerIsUsable(UINT32 *Config) {
   const UINT64 EcamBase = HdaSettingEcamBase();
   const UINT16 PmTimerPort = HdaSettingPmTimerPort();
-  if (!HdaBoardSettingsUsable(EcamBase, PmTimerPort)) {
+  if (!HdaPlatformSettingsUsable(EcamBase, PmTimerPort)) {
     DEBUG((DEBUG_ERROR, "HdaSsidDetectDxe: settings unusable (ECAM base 0x%lX, PM timer port 0x%X): nothing touched\n",
            EcamBase, PmTimerPort));
     return false;

@@ -15,7 +15,7 @@ struct HDA_CONTROLLER_SESSION {
 };
 
 // First checks that the controller can be used, and when it cannot touches
-// nothing and returns FALSE: the board settings are usable (else nothing at
+// nothing and returns FALSE: the platform settings are usable (else nothing at
 // all is accessed), 00:1F.3 answers (vendor ID not 0xFFFF) and is an HD
 // Audio controller (class 0x04, subclass 0x03), and BAR0 is neither 0 nor all
 // ones with the registers the probe uses below 4 GiB (a 64-bit BAR's upper

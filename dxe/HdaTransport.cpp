@@ -1,6 +1,6 @@
 #include "HdaTransport.h"
 
-#include "HdaBoard.h"
+#include "HdaPlatformSettings.h"
 #include "HdaRegisters.h"
 #include "HwAccess.h"
 

@@ -6,7 +6,7 @@
 
 #include "FakeUefi.h"
 #include "HdaBench.h"
-#include "HdaBoard.h"
+#include "HdaPlatformSettings.h"
 #include "HdaRegisters.h"
 #include "HdaSsidDetectDxe.h"
 #include "HdaSsidRecord.h"
@@ -16,7 +16,7 @@ using namespace bench;
 
 namespace {
 
-constexpr uint32_t kCfg = HDA_BOARD_ECAM_BASE + HDA_PCI_CONFIG_OFFSET;
+constexpr uint32_t kCfg = HDA_PLATFORM_ECAM_BASE + HDA_PCI_CONFIG_OFFSET;
 constexpr uint32_t kBase = 0xFE000000;
 constexpr uint32_t kVendorVerb = HDA_VERB_GET_VENDOR_ID;
 constexpr uint32_t kSsidVerb = HDA_VERB_GET_SUBSYSTEM_ID;
@@ -296,9 +296,9 @@ struct GuardCase {
   uint32_t Bar0Upper;
   bool Usable;
   size_t ConfigReads;  // before the verdict
-  // The board settings patched into the image; the machine is built alike.
-  uint64_t EcamBase = HDA_BOARD_ECAM_BASE;
-  uint16_t PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
+  // The platform settings patched into the image; the machine is built alike.
+  uint64_t EcamBase = HDA_PLATFORM_ECAM_BASE;
+  uint16_t PmTimerPort = HDA_PLATFORM_PM_TIMER_PORT;
   uint32_t ClassRevision = PciConfigModel::kHdAudioClassRevision;
 };
 void PrintTo(const GuardCase &C, std::ostream *Out) { *Out << C.Name; }
@@ -306,8 +306,8 @@ void PrintTo(const GuardCase &C, std::ostream *Out) { *Out << C.Name; }
 class GuardTest : public ProbeTest, public ::testing::WithParamInterface<GuardCase> {
 protected:
   void TearDown() override {
-    gHdaBoardSettings.PciExpressBaseAddress = HDA_BOARD_ECAM_BASE;
-    gHdaBoardSettings.PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
+    gHdaPlatformSettings.PciExpressBaseAddress = HDA_PLATFORM_ECAM_BASE;
+    gHdaPlatformSettings.PmTimerPort = HDA_PLATFORM_PM_TIMER_PORT;
   }
 };
 
@@ -316,8 +316,8 @@ protected:
 TEST_P(GuardTest, TouchesNothingWithoutAUsableController) {
   const GuardCase &C = GetParam();
   Uefi.StoredRecord = std::vector<uint8_t>{0x58, 0x14, 0x94, 0xA1};
-  gHdaBoardSettings.PciExpressBaseAddress = C.EcamBase;
-  gHdaBoardSettings.PmTimerPort = C.PmTimerPort;
+  gHdaPlatformSettings.PciExpressBaseAddress = C.EcamBase;
+  gHdaPlatformSettings.PmTimerPort = C.PmTimerPort;
   Hw.EcamBase = C.EcamBase;
   Hw.PmTimerPort = C.PmTimerPort;
   Hw.Config.Present(C.VendorDevice, 0x00, C.Bar0, C.Bar0Upper, C.ClassRevision);
@@ -350,24 +350,24 @@ INSTANTIATE_TEST_SUITE_P(
                       // Another function at 00:1F.3 with a plausible BAR0: an
                       // SMBus controller (class 0x0C05), or audio of another
                       // kind (0x0401); and a class read as all ones.
-                      GuardCase{"SmBusController", 0x293E8086, kBase, 0, false, 2, HDA_BOARD_ECAM_BASE,
-                                HDA_BOARD_PM_TIMER_PORT, 0x0C050002},
-                      GuardCase{"AudioButNotHdAudio", 0x293E8086, kBase, 0, false, 2, HDA_BOARD_ECAM_BASE,
-                                HDA_BOARD_PM_TIMER_PORT, 0x04010000},
-                      GuardCase{"ClassAllOnes", 0x293E8086, kBase, 0, false, 2, HDA_BOARD_ECAM_BASE,
-                                HDA_BOARD_PM_TIMER_PORT, 0xFFFFFFFF},
+                      GuardCase{"SmBusController", 0x293E8086, kBase, 0, false, 2, HDA_PLATFORM_ECAM_BASE,
+                                HDA_PLATFORM_PM_TIMER_PORT, 0x0C050002},
+                      GuardCase{"AudioButNotHdAudio", 0x293E8086, kBase, 0, false, 2, HDA_PLATFORM_ECAM_BASE,
+                                HDA_PLATFORM_PM_TIMER_PORT, 0x04010000},
+                      GuardCase{"ClassAllOnes", 0x293E8086, kBase, 0, false, 2, HDA_PLATFORM_ECAM_BASE,
+                                HDA_PLATFORM_PM_TIMER_PORT, 0xFFFFFFFF},
                       GuardCase{"RegistersEndJustBelow4G", 0x293E8086, 0xFFFFFF90, 0, true, 0},
                       GuardCase{"Bar32UpperNotRead", 0x293E8086, kBase, 0xFFFFFFFF, true, 0},
                       GuardCase{"Bar64Below4G", 0x293E8086, kBase | 0xC, 0, true, 0},
                       GuardCase{"EcamOffA1MiBBoundary", 0x293E8086, kBase, 0, false, 0, 0xE0080000},
                       GuardCase{"EcamAbove4G", 0x293E8086, kBase, 0, false, 0, 0x100000000},
                       GuardCase{"PmTimerPortPastTheIoSpace", 0x293E8086, kBase, 0, false, 0,
-                                HDA_BOARD_ECAM_BASE, 0xFFFD},
+                                HDA_PLATFORM_ECAM_BASE, 0xFFFD},
                       // Unset settings: RAM at 0xFB000 could pass for a device.
                       GuardCase{"SettingsUnset", 0x293E8086, kBase, 0, false, 0, 0, 0},
-                      GuardCase{"EcamUnset", 0x293E8086, kBase, 0, false, 0, 0, HDA_BOARD_PM_TIMER_PORT},
-                      GuardCase{"PmTimerPortUnset", 0x293E8086, kBase, 0, false, 0, HDA_BOARD_ECAM_BASE, 0},
-                      GuardCase{"PmTimerPortUnaligned", 0x293E8086, kBase, 0, false, 0, HDA_BOARD_ECAM_BASE, 0x609},
+                      GuardCase{"EcamUnset", 0x293E8086, kBase, 0, false, 0, 0, HDA_PLATFORM_PM_TIMER_PORT},
+                      GuardCase{"PmTimerPortUnset", 0x293E8086, kBase, 0, false, 0, HDA_PLATFORM_ECAM_BASE, 0},
+                      GuardCase{"PmTimerPortUnaligned", 0x293E8086, kBase, 0, false, 0, HDA_PLATFORM_ECAM_BASE, 0x609},
                       GuardCase{"SiblingBoardSettings", 0x293E8086, kBase, 0, true, 0, 0xB0000000, 0x608},
                       GuardCase{"HighestUsableSettings", 0x293E8086, kBase, 0, true, 0, 0xFFF00000, 0xFFFC}),
     [](const auto &Info) { return std::string(Info.param.Name); });

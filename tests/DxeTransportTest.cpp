@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "HdaBench.h"
-#include "HdaBoard.h"
+#include "HdaPlatformSettings.h"
 #include "HdaRegisters.h"
 #include "HdaTransport.h"
 
@@ -27,7 +27,7 @@ protected:
     return N;
   }
   size_t StatusReads() const { return Count(AccessKind::MmioRead, kBase + HDA_REG_ICS); }
-  size_t TimerReads() const { return Count(AccessKind::IoRead, HDA_BOARD_PM_TIMER_PORT); }
+  size_t TimerReads() const { return Count(AccessKind::IoRead, HDA_PLATFORM_PM_TIMER_PORT); }
   Bench Hw;
 };
 
@@ -139,7 +139,7 @@ TEST_F(TransportTest, ZeroTicksEndsOnceTheCounterHasMoved) {
   Hw.Timer.ScriptedSteps = {0, 0, 1};
   PmTimerDelay(0);
   EXPECT_EQ(TimerReads(), 4u);
-  EXPECT_EQ(Hw.Log.back(), (Access{AccessKind::IoRead, 32, HDA_BOARD_PM_TIMER_PORT, 1}));
+  EXPECT_EQ(Hw.Log.back(), (Access{AccessKind::IoRead, 32, HDA_PLATFORM_PM_TIMER_PORT, 1}));
 }
 
 TEST_F(TransportTest, LongDelayWaitsRemainderFirstThenWholeBlocks) {

@@ -11,7 +11,7 @@
 
 #include "FakeUefi.h"
 #include "HdaBench.h"
-#include "HdaBoard.h"
+#include "HdaPlatformSettings.h"
 #include "HdaRegisters.h"
 #include "HdaSsidDetectDxe.h"
 #include "HdaSsidInfo.h"
@@ -214,8 +214,8 @@ TEST(InfoApp, TakesTheBoardFromTheAcpiTables) {
     bool Warns;  // ACPI names other settings than the image carries
     bool AcpiGivesTheImages = false;  // both sources agree
   };
-  constexpr uint64_t kEcam = HDA_BOARD_ECAM_BASE;
-  constexpr uint16_t kPort = HDA_BOARD_PM_TIMER_PORT;
+  constexpr uint64_t kEcam = HDA_PLATFORM_ECAM_BASE;
+  constexpr uint16_t kPort = HDA_PLATFORM_PM_TIMER_PORT;
   const std::tuple<uint64_t, uint16_t, uint8_t> Q35 = {0xB0000000, 0, 0};
   const Case Cases[] = {
       {"q35", {{Q35}, 0x608}, 0xB0000000, 0x608, true},
@@ -244,8 +244,8 @@ TEST(InfoApp, TakesTheBoardFromTheAcpiTables) {
     Hw.PmTimerPort = C.PmTimerPort;
     FitBoard(Hw);
     HdaSsidInfoEntryPoint(nullptr, &Uefi.SystemTable);
-    gHdaBoardSettings.PciExpressBaseAddress = HDA_BOARD_ECAM_BASE;
-    gHdaBoardSettings.PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
+    gHdaPlatformSettings.PciExpressBaseAddress = HDA_PLATFORM_ECAM_BASE;
+    gHdaPlatformSettings.PmTimerPort = HDA_PLATFORM_PM_TIMER_PORT;
     const std::string Out = Narrow(Uefi.Console);
     char Report[160];
     std::snprintf(Report, sizeof Report, "Board: ECAM base 0x%08llX (%s), PM timer port 0x%04X (%s)",

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "BoardSettings.h"
+#include "SettingsBlock.h"
 #include "FirmwareFile.h"
 #include "PeImage.h"
 #include "SizeBars.h"
@@ -359,7 +359,7 @@ Bytes WithDataChecksum(Bytes File) {
   return File;
 }
 
-// A platform's board settings go into a copy of a shipped image or firmware
+// A platform's platform settings go into a copy of a shipped image or firmware
 // file: the two fields change and not one byte more (but a data checksum the
 // file carries), the file stays sound, and the copy reads back with the new
 // values. What the driver could not use, and anything without settings, is
@@ -398,7 +398,7 @@ TEST(Retarget, WritesOnlyTheBoardSettings) {
       }
     }
     std::string Error;
-    const auto Block = board::Find(std::span(After).subspan(ImageAt), &Error);
+    const auto Block = settings::Find(std::span(After).subspan(ImageAt), &Error);
     ASSERT_TRUE(Block) << Error;
     EXPECT_EQ(Block->Values.EcamBase, 0xC0000000u);
     EXPECT_EQ(Block->Values.PmTimerPort, 0x408u);
@@ -419,7 +419,7 @@ TEST(Retarget, WritesOnlyTheBoardSettings) {
       {"HdaSsidDetectDxe.ffs", "--ecam-base 0xB0000000 --pm-timer-port 0", "PM-timer port"},
       {"HdaSsidDetectDxe.efi", "--ecam-base 0xB0000000 --pm-timer-port 0x609", "PM-timer port"},
       {"HdaSsidDetectDxe.efi", "--ecam-base 0xB0000000 --pm-timer-port 0x10004", "PM-timer port"},
-      {"HdaSsidSelectPei.efi", "--ecam-base 0xB0000000 --pm-timer-port 0x608", "no board settings"},
+      {"HdaSsidSelectPei.efi", "--ecam-base 0xB0000000 --pm-timer-port 0x608", "no platform settings"},
       {"HdaSsidSelectPei.ffs", "--ecam-base 0xB0000000 --pm-timer-port 0x608", "no PE32 section"},
   };
   for (const auto &[Name, Options, Why] : Refused) {
@@ -441,7 +441,7 @@ TEST(DriverInf, PatchPcdOffsetsHoldTheDefaultsInTheShippedImage) {
   const std::string Dec = ReadText(kRelease / "HdaSsidPkg.dec");
   const Bytes Image = Load(kRelease / "HdaSsidDetectDxe.efi");
   std::string Error;
-  const auto Block = board::Find(Image, &Error);
+  const auto Block = settings::Find(Image, &Error);
   ASSERT_TRUE(Block) << Error;
   const struct {
     const char *Pcd;

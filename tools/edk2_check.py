@@ -11,7 +11,7 @@ built by EDK2 with MdePkg's libraries for IA32 PEI, X64 PEI and X64 DXE,
 RELEASE and DEBUG, with GCC and (where clang is there) CLANGDWARF, with the
 driver's settings FixedAtBuild, PatchableInModule and Dynamic.
 
-The board settings go in every form the README documents (DEFINE numbers,
+The platform settings go in every form the README documents (DEFINE numbers,
 build -D, DEFINE naming the platform's FixedAtBuild PcdPciExpressBaseAddress,
 a platform-wide [PcdsPatchableInModule.X64] section) and the driver EDK2
 patched must equal `hdapack retarget`'s copy for the same values; with no
@@ -169,14 +169,14 @@ PLATFORMS = [
              pcds="\n[PcdsFixedAtBuild]\n  gEfiMdePkgTokenSpaceGuid.PcdPciExpressBaseAddress|0xB0000000\n",
              settings=(0xB0000000, 0x608), consumer=("IA32", "X64")),
     Platform("MinPlatformRules", "MinPlatform-style `PE32 PE32 Align = Auto` binary rule; DXE volume at a fixed "
-             "address with FvForceRebase = FALSE; no board settings", "HdaSsid.dsc.inc", MINPLATFORM_RULES, "", False,
+             "address with FvForceRebase = FALSE; no platform settings", "HdaSsid.dsc.inc", MINPLATFORM_RULES, "", False,
              SECTION_PE32, "IA32"),
     Platform("ShippedRules", "only the shipped HdaSsid.fdf.inc, selected with RuleOverride = HDA_SSID; board "
              "settings with build -D", "HdaSsid.dsc.inc", SNIPPET_RULES, "RuleOverride = HDA_SSID ", False,
              SECTION_TE, "IA32", build_options="-D HDA_SSID_PCI_EXPRESS_BASE=0xC0000000 "
              "-D HDA_SSID_ACPI_PM_TIMER_PORT=0x408", settings=(0xC0000000, 0x408)),
     Platform("X64PeiShippedRules", "PEI in 64-bit mode (X64 only), the shipped rules; DXE volume compressed; "
-             "board settings DEFINEd as numbers; the C consumer PEIM for X64", "HdaSsidX64Pei.dsc.inc",
+             "platform settings DEFINEd as numbers; the C consumer PEIM for X64", "HdaSsidX64Pei.dsc.inc",
              SNIPPET_RULES, "RuleOverride = HDA_SSID ", True, SECTION_TE, "X64",
              defines="  DEFINE HDA_SSID_PCI_EXPRESS_BASE = 0xB0000000\n  DEFINE HDA_SSID_ACPI_PM_TIMER_PORT = 0x608\n",
              settings=(0xB0000000, 0x608), consumer=("X64",)),
@@ -190,7 +190,7 @@ PLATFORMS = [
     Platform("OpenSectionNoSettings", "the snippet where a PCD section of the platform is still open, no setting "
              "given: the driver goes in as shipped", "HdaSsid.dsc.inc", SNIPPET_RULES, "RuleOverride = HDA_SSID ",
              True, SECTION_TE, "IA32", open_section=OPEN_PCD_SECTION, consumer=("IA32",)),
-    Platform("PlatformWidePcds", "the INFs listed by the platform, board settings in a platform-wide "
+    Platform("PlatformWidePcds", "the INFs listed by the platform, platform settings in a platform-wide "
              "[PcdsPatchableInModule.X64] section", None, SNIPPET_RULES, "RuleOverride = HDA_SSID ", False,
              SECTION_TE, "IA32", components=OWN_COMPONENTS, pcds=PLATFORM_WIDE_PCDS, settings=(0xD0000000, 0x1008)),
 ]

@@ -1,6 +1,6 @@
 // hdapack: packages firmware images the way firmware engineers consume them:
 // the compact PE layout, the TE form, dependency expressions, firmware
-// files, volumes, and a driver's board settings (kUsage below lists the
+// files, volumes, and a driver's platform settings (kUsage below lists the
 // commands; `hdapack --help` prints it). Every output is written whole or
 // not at all; errors say what was wrong.
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "BoardSettings.h"
+#include "SettingsBlock.h"
 #include "FirmwareFile.h"
 #include "PeImage.h"
 
@@ -180,12 +180,12 @@ void MakeVolume(const Options &O) {
   Write(Require(O, "out"), pifw::BuildVolume(Files));
 }
 
-void ShowBoard(const Options &O) {
+void ShowSettings(const Options &O) {
   const std::string In = Require(O, "in");
   Bytes File = Read(In);
   std::string Error;
   size_t ImageAt = 0;
-  const auto Block = board::FindInFile(File, &ImageAt, &Error);
+  const auto Block = settings::FindInFile(File, &ImageAt, &Error);
   if (!Block) {
     Fail(In + ": " + Error);
   }
@@ -215,12 +215,12 @@ uint64_t NumberOption(const Options &O, const std::string &Name) {
 void Retarget(const Options &O) {
   const std::string In = Require(O, "in");
   const uint64_t Ecam = NumberOption(O, "ecam-base"), Port = NumberOption(O, "pm-timer-port");
-  if (const std::string Why = board::Unusable(Ecam, Port); !Why.empty()) {
+  if (const std::string Why = settings::Unusable(Ecam, Port); !Why.empty()) {
     Fail(Why);
   }
   Bytes File = Read(In);
   std::string Error;
-  if (!board::Retarget(File, {Ecam, static_cast<uint16_t>(Port)}, &Error)) {
+  if (!settings::Retarget(File, {Ecam, static_cast<uint16_t>(Port)}, &Error)) {
     Fail(In + ": " + Error);
   }
   Write(Require(O, "out"), File);
@@ -237,9 +237,9 @@ const char kUsage[] =
     "  ffs      --out FILE.ffs --type peim|driver|application --guid FILE_GUID --image IMAGE.efi|IMAGE.te\n"
     "           [--depex FILE.depex] --name NAME [--version TEXT] [--build N] [--xip-align BYTES]\n"
     "  volume   --out FILE.fv FILE.ffs...             a minimal FFS2 volume holding the files\n"
-    "  board    --in IMAGE.efi|FILE.ffs               the board settings a driver carries, and where\n"
+    "  settings --in IMAGE.efi|FILE.ffs               the platform settings a driver carries, and where\n"
     "  retarget --in IMAGE.efi|FILE.ffs --out ... --ecam-base ADDRESS --pm-timer-port PORT\n"
-    "                                                 a copy with other board settings\n"
+    "                                                 a copy with other platform settings\n"
     "Every output is written whole or not at all.\n";
 
 int main(int Argc, char **Argv) {
@@ -276,8 +276,8 @@ int main(int Argc, char **Argv) {
       MakeFfs(O);
     } else if (Command == "volume") {
       MakeVolume(O);
-    } else if (Command == "board") {
-      ShowBoard(O);
+    } else if (Command == "settings" || Command == "board") {  // board: its name before 1.1
+      ShowSettings(O);
     } else if (Command == "retarget") {
       Retarget(O);
     } else {

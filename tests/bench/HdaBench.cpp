@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "HdaBoard.h"
+#include "HdaPlatformSettings.h"
 #include "HwAccess.h"
 
 namespace bench {

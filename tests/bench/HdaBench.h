@@ -6,7 +6,7 @@
 //     enabled and the BAR lies below 4 GiB), with codecs on SDI 0-2,
 //   - the ACPI PM timer at PmTimerPort.
 // The machine's ECAM base and PM-timer port are its own: the driver reaches
-// them only when its board settings name them.
+// them only when its platform settings name them.
 // Anything else is "unmapped": reads float to all ones, writes are lost.
 #pragma once
 
@@ -18,7 +18,7 @@
 #include <ostream>
 #include <vector>
 
-#include "HdaBoard.h"
+#include "HdaPlatformSettings.h"
 
 namespace bench {
 
@@ -121,8 +121,8 @@ public:
 
   static Bench &Current();
 
-  uint64_t EcamBase = HDA_BOARD_ECAM_BASE;
-  uint16_t PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
+  uint64_t EcamBase = HDA_PLATFORM_ECAM_BASE;
+  uint16_t PmTimerPort = HDA_PLATFORM_PM_TIMER_PORT;
   PciConfigModel Config;
   HdaControllerModel Controller;
   PmTimerModel Timer;

@@ -11,7 +11,7 @@
 
 #include "FakeUefi.h"
 #include "HdaBench.h"
-#include "HdaBoard.h"
+#include "HdaPlatformSettings.h"
 #include "HdaRegisters.h"
 #include "HdaSsidDetectDxe.h"
 #include "HdaSsidRecord.h"
@@ -71,12 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   const uint32_t ClassRevision =
       In.ConsumeBool() ? PciConfigModel::kHdAudioClassRevision : In.ConsumeIntegral<uint32_t>();
   Hw.Config.Present(VendorDevice, Command, Bar0, Bar0Upper, ClassRevision);
-  // The board settings: the image's, or unset ones.
+  // The platform settings: the image's, or unset ones.
   const int Settings = In.ConsumeIntegralInRange<int>(0, 3);
-  gHdaBoardSettings.PciExpressBaseAddress = Settings == 1 || Settings == 3 ? 0 : HDA_BOARD_ECAM_BASE;
-  gHdaBoardSettings.PmTimerPort = Settings == 2 || Settings == 3 ? 0 : HDA_BOARD_PM_TIMER_PORT;
-  Hw.EcamBase = gHdaBoardSettings.PciExpressBaseAddress;
-  Hw.PmTimerPort = gHdaBoardSettings.PmTimerPort;
+  gHdaPlatformSettings.PciExpressBaseAddress = Settings == 1 || Settings == 3 ? 0 : HDA_PLATFORM_ECAM_BASE;
+  gHdaPlatformSettings.PmTimerPort = Settings == 2 || Settings == 3 ? 0 : HDA_PLATFORM_PM_TIMER_PORT;
+  Hw.EcamBase = gHdaPlatformSettings.PciExpressBaseAddress;
+  Hw.PmTimerPort = gHdaPlatformSettings.PmTimerPort;
   const uint32_t Gctl = In.ConsumeIntegral<uint32_t>();
   Hw.Controller.SetGctl(Gctl);
   Hw.Controller.SetStatests(In.ConsumeIntegral<uint16_t>());
@@ -182,7 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
           "the store ends with the driver's record or none");
   }
   Check(Uefi.ClosedEvents.size() == 1 && Uefi.ClosedEvents[0] == Uefi.EventToCreate, "exactly one CloseEvent");
-  gHdaBoardSettings.PciExpressBaseAddress = HDA_BOARD_ECAM_BASE;
-  gHdaBoardSettings.PmTimerPort = HDA_BOARD_PM_TIMER_PORT;
+  gHdaPlatformSettings.PciExpressBaseAddress = HDA_PLATFORM_ECAM_BASE;
+  gHdaPlatformSettings.PmTimerPort = HDA_PLATFORM_PM_TIMER_PORT;
   return 0;
 }

@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "BoardSettings.h"
+#include "SettingsBlock.h"
 #include "FirmwareFile.h"
 #include "PeImage.h"
 
@@ -82,8 +82,8 @@ void CheckPad(std::span<const uint8_t> Bytes) {
 void CheckRetarget(std::span<const uint8_t> Bytes) {
   std::vector<uint8_t> File(Bytes.begin(), Bytes.end());
   std::string Error;
-  const board::Settings New{0xB0000000, 0x608};
-  if (!board::Retarget(File, New, &Error)) {
+  const settings::Settings New{0xB0000000, 0x608};
+  if (!settings::Retarget(File, New, &Error)) {
     Check(!Error.empty(), "a refused retarget comes with a reason");
     Check(std::equal(File.begin(), File.end(), Bytes.begin()), "a refused retarget changes nothing");
     return;

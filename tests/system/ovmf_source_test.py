@@ -148,8 +148,8 @@ def integrate(edk2, release, stub_peim, hdapack, pristine, form, pcd_type=None, 
 
 def driver_settings(hdapack, image):
     """(ECAM base, PM-timer port) an image or firmware file of the driver
-    carries, as hdapack board reads them; None when it cannot say."""
-    status, output = run([hdapack, "board", "--in", image])
+    carries, as hdapack settings reads them; None when it cannot say."""
+    status, output = run([hdapack, "settings", "--in", image])
     match = re.search(r"ecam-base (0x[0-9A-F]+) at .*\npm-timer-port (0x[0-9A-F]+) at", output)
     return (int(match.group(1), 16), int(match.group(2), 16)) if status == 0 and match else None
 

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """System test: the configured board's shipped PEIM and driver (the driver
-set to q35's board settings by hdapack retarget where its own differ)
+set to q35's platform settings by hdapack retarget where its own differ)
 inside Debian's OVMF on QEMU q35, across resets, over one variable store,
 with the shipped bring-up application; its X64 PEIM inside OVMF whose PEI
 runs in 64-bit mode; and the emulated board's own release (its profile's

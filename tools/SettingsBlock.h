@@ -1,6 +1,6 @@
 // The board-settings block of a shipped driver or bring-up application: the
 // ECAM base and the PM-timer port the image carries as data (its layout is
-// env/standalone/HdaSettings.h's HDA_BOARD_SETTINGS), found by its signature in a PE32+
+// env/standalone/PlatformSettings.h's HDA_PLATFORM_SETTINGS), found by its signature in a PE32+
 // image, or in the PE32 section of a firmware file, and rewritten there as
 // EDK2's build patches a binary module's PatchableInModule PCDs: the field's
 // bytes and nothing else.
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace board {
+namespace settings {
 
 struct Settings {
   uint64_t EcamBase;
@@ -43,4 +43,4 @@ std::optional<Located> FindInFile(std::span<uint8_t> File, size_t *ImageAt, std:
 // it recomputed. Refuses settings the driver could not use.
 bool Retarget(std::vector<uint8_t> &File, const Settings &New, std::string *Error);
 
-}  // namespace board
+}  // namespace settings

@@ -1,13 +1,13 @@
-#include "BoardSettings.h"
+#include "SettingsBlock.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "FirmwareFile.h"
-#include "HdaBoard.h"
+#include "HdaPlatformSettings.h"
 #include "PeImage.h"
 
-namespace board {
+namespace settings {
 namespace {
 
 uint64_t Le(std::span<const uint8_t> In, size_t At, unsigned Size) {
@@ -24,7 +24,7 @@ void PutLe(std::span<uint8_t> Out, size_t At, uint64_t Value, unsigned Size) {
   }
 }
 
-constexpr size_t kSignatureSize = sizeof(HDA_BOARD_SETTINGS_SIGNATURE) - 1;
+constexpr size_t kSignatureSize = sizeof(HDA_PLATFORM_SETTINGS_SIGNATURE) - 1;
 
 // The PE32 section's payload of a firmware file, or the whole input when it
 // is an image.
@@ -64,7 +64,7 @@ std::optional<Located> Find(std::span<const uint8_t> Image, std::string *Error) 
   if (!Pe) {
     return std::nullopt;
   }
-  const auto Signature = reinterpret_cast<const uint8_t *>(HDA_BOARD_SETTINGS_SIGNATURE);
+  const auto Signature = reinterpret_cast<const uint8_t *>(HDA_PLATFORM_SETTINGS_SIGNATURE);
   std::optional<size_t> Block;
   for (auto At = Image.begin();
        (At = std::search(At, Image.end(), Signature, Signature + kSignatureSize)) != Image.end(); ++At) {
@@ -75,17 +75,17 @@ std::optional<Located> Find(std::span<const uint8_t> Image, std::string *Error) 
     Block = static_cast<size_t>(At - Image.begin());
   }
   if (!Block) {
-    *Error = "the image carries no board settings (not a driver or application of this project)";
+    *Error = "the image carries no platform settings (not a driver or application of this project)";
     return std::nullopt;
   }
   const bool InSection = std::any_of(Pe->Sections.begin(), Pe->Sections.end(), [&](const pecoff::Section &S) {
-    return *Block >= S.RawOffset && *Block + sizeof(HDA_BOARD_SETTINGS) <= uint64_t{S.RawOffset} + S.RawSize;
+    return *Block >= S.RawOffset && *Block + sizeof(HDA_PLATFORM_SETTINGS) <= uint64_t{S.RawOffset} + S.RawSize;
   });
   if (!InSection) {
     *Error = "the board-settings block does not lie in a section's data";
     return std::nullopt;
   }
-  const size_t Ecam = *Block + HDA_BOARD_ECAM_FIELD_OFFSET, Port = *Block + HDA_BOARD_PM_TIMER_FIELD_OFFSET;
+  const size_t Ecam = *Block + HDA_PLATFORM_ECAM_FIELD_OFFSET, Port = *Block + HDA_PLATFORM_PM_TIMER_FIELD_OFFSET;
   return Located{{Le(Image, Ecam, 8), static_cast<uint16_t>(Le(Image, Port, 2))}, Ecam, Port};
 }
 
@@ -125,4 +125,4 @@ bool Retarget(std::vector<uint8_t> &File, const Settings &New, std::string *Erro
   return true;
 }
 
-}  // namespace board
+}  // namespace settings

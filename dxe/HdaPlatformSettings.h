@@ -1,9 +1,9 @@
 // Where the driver finds 00:1F.3 and the PM timer: the platform's two
-// settings (HdaSettings.h: data in the standalone images, PCDs in an EDK2
+// settings (PlatformSettings.h: data in the standalone images, PCDs in an EDK2
 // build), the PCI location, and which settings the code can use.
 #pragma once
 
-#include "HdaSettings.h"
+#include "PlatformSettings.h"
 #include "UefiBase.h"
 
 constexpr UINT32 PciEcamOffset(UINT32 Bus, UINT32 Device, UINT32 Function) {
@@ -27,7 +27,7 @@ constexpr BOOLEAN HdaEcamBaseUsable(UINT64 PciExpressBaseAddress) {
 constexpr BOOLEAN HdaPmTimerPortUsable(UINT16 PmTimerPort) {
   return PmTimerPort != 0 && (PmTimerPort & 0x3) == 0;
 }
-constexpr BOOLEAN HdaBoardSettingsUsable(UINT64 PciExpressBaseAddress, UINT16 PmTimerPort) {
+constexpr BOOLEAN HdaPlatformSettingsUsable(UINT64 PciExpressBaseAddress, UINT16 PmTimerPort) {
   return HdaEcamBaseUsable(PciExpressBaseAddress) && HdaPmTimerPortUsable(PmTimerPort);
 }
 static_assert(0xFFF00000u + HDA_PCI_CONFIG_OFFSET + 0xFFF <= 0xFFFFFFFFu);
