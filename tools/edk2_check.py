@@ -870,7 +870,7 @@ def main(argv):
                         help="EDK2 tree or .tar.xz of one (default: $HDA_EDK2_TREE)")
     parser.add_argument("--work", help="scratch folder, emptied first (default: edk2-check beside the release "
                         "folder)")
-    parser.add_argument("--hdapack", help="hdapack, to retarget the shipped driver (default: tools/hdapack "
+    parser.add_argument("--hdapack", help="hdapack, to retarget the shipped driver (default: hdapack/hdapack "
                         "beside the release folder, as the build lays them out)")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
     parser.add_argument("--cc", default="clang", help="clang, to compile MdePkg's PI headers for IA32 and X64")
@@ -887,7 +887,7 @@ def main(argv):
         print("edk2_check: %s does not exist" % args.edk2, file=sys.stderr)
         return 1
     release_dir = os.path.abspath(args.release)
-    args.hdapack = args.hdapack or os.path.join(release_dir, "..", "tools", "hdapack")
+    args.hdapack = args.hdapack or os.path.join(release_dir, "..", "hdapack", "hdapack")
     if not os.access(args.hdapack, os.X_OK):
         print("edk2_check: no hdapack at %s (give --hdapack)" % args.hdapack, file=sys.stderr)
         return 1

@@ -77,7 +77,7 @@ def main():
     release = build_release(args.profile, args.work) if args.profile else args.release
     tree = os.path.dirname(os.path.abspath(release))
     stub = args.stub_peim or os.path.join(tree, "firmware-ia32", "tests", "firmware", "PlatformStubPei.efi")
-    hdapack = args.hdapack or os.path.join(tree, "tools", "hdapack")
+    hdapack = args.hdapack or os.path.join(tree, "hdapack", "hdapack")
     for what, path in (("the test platform PEIM", stub), ("hdapack", hdapack)):
         if not os.path.exists(path):
             print("prove_profile: %s is not at %s (give --stub-peim / --hdapack)" % (what, path), file=sys.stderr)
