@@ -310,19 +310,22 @@ class NoController(unittest.TestCase):
 class SmBusAt1F3(unittest.TestCase):
     def test_another_device_at_1f3_gets_no_write_and_the_record_stays(self):
         # The firmware's own PCI enumeration reads and writes the SMBus
-        # controller too; the driver's guard is the one 32-bit read of the
-        # vendor/device word followed at once by one of the class code.
+        # controller too (its command register as 16 bits, its interrupt
+        # line); the driver's guard is the one 32-bit read of the vendor/device
+        # word followed at once by one of the class code, and its command
+        # register write would be a byte.
         run = Machine.runs["smbus"]
         self.assertEqual(run.boots[0].record, Machine.first, "nothing examined, so the record stays")
-        config = [a for a in run.accesses if a.region == "pcie-mmcfg-mmio"]
-        guards = [i for i in range(len(config) - 1) if (str(config[i])[:19], str(config[i + 1])[:19]) == (
-            "read32 0x%08X" % emu.ECAM_HDA, "read32 0x%08X" % (emu.ECAM_HDA + 8))]
+        config = [(a.kind, a.address - emu.ECAM_HDA, a.size, a.value) for a in run.accesses
+                  if a.region == "pcie-mmcfg-mmio"]
+        guards = [i for i in range(len(config) - 1)
+                  if config[i][:3] == ("read", 0x00, 4) and config[i + 1][:3] == ("read", 0x08, 4)]
         self.assertEqual(len(guards), 1, "one probe of 00:1F.3")
-        self.assertEqual(config[guards[0] + 1].value >> 16, 0x0C05, "QEMU's SMBus controller")
-        self.assertNotEqual(str(config[guards[0] + 2])[:19] if guards[0] + 2 < len(config) else "",
-                            "read32 0x%08X" % (emu.ECAM_HDA + 0x10), "the guard stopped at the class code")
-        self.assertFalse([a for a in config if a.kind == "write" and a.size == 1],
-                         "no byte write, as the driver's command-register write is, reached 00:1F.3")
+        self.assertEqual(config[guards[0] + 1][3] >> 16, 0x0C05, "QEMU's SMBus controller")
+        self.assertNotEqual(config[guards[0] + 2][:3] if guards[0] + 2 < len(config) else None,
+                            ("read", 0x10, 4), "the guard stopped at the class code")
+        self.assertFalse([a for a in config if a[:3] == ("write", 0x04, 1)],
+                         "no byte write of the command register, as the driver's is")
 
 
 def edk2_built_release(release, built, hdapack, work):
