@@ -30,7 +30,7 @@ else()
 endif()
 
 # The platform settings the shipped images carry by default (the host build
-# passes its HDA_BOARD_* cache variables); a platform patches them.
+# passes its HDA_PLATFORM_* cache variables); a platform patches them.
 set(HDA_PLATFORM_DEFINES HDA_PLATFORM_ECAM_BASE=${HDA_PLATFORM_ECAM_BASE}u
   HDA_PLATFORM_PM_TIMER_PORT=${HDA_PLATFORM_PM_TIMER_PORT}u)
 set(HDA_PROFILE_DEFINE "HDA_BOARD_PROFILE_HEADER=\"${HDA_BOARD_PROFILE_FILE}\"")

@@ -6,7 +6,7 @@
 option(HDA_PEIM_AS_TE "Carry the PEIM as a TE image in its firmware file (else as PE32)" ON)
 set(HDA_RELEASE_DIR ${PROJECT_BINARY_DIR}/release)
 
-# What the modules wait for (see "Dependency expressions" in README.md):
+# What the modules wait for (see "Dependency expressions" in docs/integration.md):
 # PI's architectural protocols and PPI, and the platform's policy PPI.
 set(EFI_VARIABLE_ARCH_PROTOCOL_GUID 1E5668E2-8481-11D4-BCF1-0080C73C8881)
 set(EFI_VARIABLE_WRITE_ARCH_PROTOCOL_GUID 6441F818-6362-4E44-B570-7DBA31DD2453)

@@ -11,7 +11,7 @@ built by EDK2 with MdePkg's libraries for IA32 PEI, X64 PEI and X64 DXE,
 RELEASE and DEBUG, with GCC and (where clang is there) CLANGDWARF, with the
 driver's settings FixedAtBuild, PatchableInModule and Dynamic.
 
-The platform settings go in every form the README documents (DEFINE numbers,
+The platform settings go in every form docs/integration.md documents (DEFINE numbers,
 build -D, DEFINE naming the platform's FixedAtBuild PcdPciExpressBaseAddress,
 a platform-wide [PcdsPatchableInModule.X64] section) and the driver EDK2
 patched must equal `hdapack retarget`'s copy for the same values; with no
@@ -387,7 +387,7 @@ def edk2_build(edk2, workspace, platform_dsc, archs, options="", toolchains=("GC
 
 def platform_files(platform, release_dir):
     """The DSC and FDF text of a platform that lists the modules as the
-    README tells an integrator to."""
+    docs/integration.md tells an integrator to."""
     guid = uuid.uuid5(uuid.NAMESPACE_URL, "hdassid-edk2-check/" + platform.name)
     dsc = """[Defines]
   PLATFORM_NAME                  = {name}

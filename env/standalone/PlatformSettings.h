@@ -2,7 +2,7 @@
 // data so that a platform sets them at integration without rebuilding:
 // EDK2's build patches them as PatchableInModule PCDs of the binary module
 // (the INF's [PatchPcd] gives each field's file offset), and `hdapack
-// retarget` writes them for other tools. The build's HDA_BOARD_* values (the
+// retarget` writes them for other tools. The build's HDA_PLATFORM_* values (the
 // profile's by default) are what the shipped images carry. An EDK2 build of
 // the source modules reads the PCDs instead (env/edk2/PlatformSettings.h).
 #pragma once

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """The release folders integrated into a real EDK2 platform built from
 source: OVMF (OvmfPkg/OvmfPkgIa32X64.dsc, IA32 PEI and X64 DXE, with SMM so
-that PEI has a read-only variable PPI), exactly as README.md's "With EDK2"
-tells an integrator, built by EDK2 and booted on QEMU q35.
+that PEI has a read-only variable PPI), exactly as docs/integration.md tells an
+integrator, built by EDK2 and booted on QEMU q35.
 
 - The configured board's release, its driver set to q35's PM timer and to
   the platform's own FixedAtBuild PcdPciExpressBaseAddress by EDK2's PCD
@@ -40,9 +40,8 @@ import hda_emulation as emu  # noqa: E402
 SKIPPED = 77
 OVMF_ECAM_BASE = 0xE0000000  # edk2 since 2023-03 ("move mmconfig to 0xe0000000")
 OVMF_PM_TIMER_PORT = 0x608
-STUB_FILE_GUID = emu.STUB_FILE_GUID
 
-# README "With EDK2", step 2: the settings in [Defines], the snippet at a
+# docs/integration.md, "By binary", step 2: the settings in [Defines], the snippet at a
 # section boundary after it (here, before [BuildOptions]).
 DSC_DEFINES = """
   DEFINE HDA_SSID_PCI_EXPRESS_BASE   = gEfiMdePkgTokenSpaceGuid.PcdPciExpressBaseAddress
@@ -71,17 +70,7 @@ FDF_LINES = {"binary": ("INF RuleOverride = HDA_SSID HdaSsidPkg/HdaSsidSelectPei
                         "INF HdaSsidPkg/HdaSsidDetectDxe/HdaSsidDetectDxe.inf\n")}
 FDF_RULES_LINE = "\n!include HdaSsidPkg/HdaSsid.fdf.inc\n"
 
-STUB_INF = """[Defines]
-  INF_VERSION                    = 0x00010005
-  BASE_NAME                      = PlatformStubPei
-  FILE_GUID                      = %s
-  MODULE_TYPE                    = PEIM
-  VERSION_STRING                 = 1.0
-
-[Binaries.IA32]
-  PE32|PlatformStubPei.efi|*
-  PEI_DEPEX|PlatformStubPei.depex|*
-""" % STUB_FILE_GUID
+STUB_INF = os.path.join(HERE, "..", "firmware", "PlatformStubPei.inf")
 
 
 def run(command, cwd=None, env=None):
@@ -115,7 +104,7 @@ def edk2_env(edk2):
 
 def integrate(edk2, release, stub_peim, hdapack, pristine, form, pcd_type=None, settings=True):
     """The release folder as HdaSsidPkg/, the test platform PEIM beside it,
-    and the README's DSC and FDF lines in OVMF's own files: for the binary
+    and the documented DSC and FDF lines in OVMF's own files: for the binary
     modules (form "binary"), or for the source ones with the settings as PCDs
     of pcd_type (FixedAtBuild, DynamicDefault)."""
     package = os.path.join(edk2, "HdaSsidPkg")
@@ -125,8 +114,7 @@ def integrate(edk2, release, stub_peim, hdapack, pristine, form, pcd_type=None, 
     os.makedirs(test_pkg, exist_ok=True)
     shutil.copy(stub_peim, os.path.join(test_pkg, "PlatformStubPei.efi"))
     subprocess.run([hdapack, "depex", "--out", os.path.join(test_pkg, "PlatformStubPei.depex")], check=True)
-    with open(os.path.join(test_pkg, "PlatformStubPei.inf"), "w") as handle:
-        handle.write(STUB_INF)
+    shutil.copy(STUB_INF, test_pkg)
     dsc, fdf = pristine
     if form == "binary":
         if settings:
