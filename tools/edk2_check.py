@@ -386,7 +386,7 @@ def edk2_build(edk2, workspace, platform_dsc, archs, options="", toolchains=("GC
 
 
 def platform_files(platform, release_dir):
-    """The DSC and FDF text of a platform that lists the modules as the
+    """The DSC and FDF text of a platform that lists the modules as
     docs/integration.md tells an integrator to."""
     guid = uuid.uuid5(uuid.NAMESPACE_URL, "hdassid-edk2-check/" + platform.name)
     dsc = """[Defines]
