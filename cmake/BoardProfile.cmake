@@ -10,18 +10,18 @@
 #   cmake -DPROFILE=<file> -DCXX=<compiler> -DSOURCE_DIR=<tree> [-DDEFINES=-D...] -P cmake/BoardProfile.cmake
 #   cmake -DECAM=<base> -DPORT=<port> -P cmake/BoardProfile.cmake
 
-# hda_find_board_profile(<var> <spec>): the profile's absolute path. <spec> is
-# a name in boards/ (with or without .h), or a path: absolute, or relative to
-# the source tree or to the folder cmake was started in.
-function(hda_find_board_profile VAR SPEC)
+# hda_find_board_profile(<var> <name-or-path>): the profile's absolute path,
+# from a name in boards/ (with or without .h) or a path: absolute, or
+# relative to the source tree or to the folder cmake was started in.
+function(hda_find_board_profile VAR NAME_OR_PATH)
   set(candidates)
-  if(IS_ABSOLUTE "${SPEC}")
-    list(APPEND candidates "${SPEC}")
+  if(IS_ABSOLUTE "${NAME_OR_PATH}")
+    list(APPEND candidates "${NAME_OR_PATH}")
   else()
-    string(REGEX REPLACE "\\.h$" "" stem "${SPEC}")
-    list(APPEND candidates "${PROJECT_SOURCE_DIR}/boards/${stem}.h" "${PROJECT_SOURCE_DIR}/${SPEC}")
+    string(REGEX REPLACE "\\.h$" "" stem "${NAME_OR_PATH}")
+    list(APPEND candidates "${PROJECT_SOURCE_DIR}/boards/${stem}.h" "${PROJECT_SOURCE_DIR}/${NAME_OR_PATH}")
     if(DEFINED ENV{PWD})
-      list(APPEND candidates "$ENV{PWD}/${SPEC}")
+      list(APPEND candidates "$ENV{PWD}/${NAME_OR_PATH}")
     endif()
   endif()
   foreach(candidate IN LISTS candidates)
@@ -32,7 +32,7 @@ function(hda_find_board_profile VAR SPEC)
     endif()
   endforeach()
   list(JOIN candidates ", " tried)
-  message(FATAL_ERROR "HDA_BOARD_PROFILE=${SPEC}: no board profile there (looked for ${tried}); "
+  message(FATAL_ERROR "HDA_BOARD_PROFILE=${NAME_OR_PATH}: no board profile there (looked for ${tried}); "
     "give a name in boards/ (TargetBoard, QemuQ35, ...) or a path to a profile header")
 endfunction()
 
