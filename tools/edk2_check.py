@@ -385,24 +385,28 @@ def edk2_build(edk2, workspace, platform_dsc, archs, options="", toolchains=("GC
     return run(["bash", "-c", script], cwd=edk2, env=edk2_env(edk2, workspace))
 
 
-def platform_files(platform, release_dir):
-    """The DSC and FDF text of a platform that lists the modules as
-    docs/integration.md tells an integrator to."""
-    guid = uuid.uuid5(uuid.NAMESPACE_URL, "hdassid-edk2-check/" + platform.name)
-    dsc = """[Defines]
+def dsc_defines(name, guid, targets, more=""):
+    """A test platform's [Defines] section."""
+    return """[Defines]
   PLATFORM_NAME                  = {name}
   PLATFORM_GUID                  = {guid}
   PLATFORM_VERSION               = 0.1
   DSC_SPECIFICATION              = 0x00010005
   OUTPUT_DIRECTORY               = Build/{name}
   SUPPORTED_ARCHITECTURES        = IA32|X64
-  BUILD_TARGETS                  = RELEASE
+  BUILD_TARGETS                  = {targets}
   SKUID_IDENTIFIER               = DEFAULT
-  FLASH_DEFINITION               = HdaCheckPkg/{name}.fdf
-{defines}
+""".format(name=name, guid=guid, targets=targets) + more
+
+
+def platform_files(platform, release_dir):
+    """The DSC and FDF text of a platform that lists the modules as
+    docs/integration.md tells an integrator to."""
+    guid = uuid.uuid5(uuid.NAMESPACE_URL, "hdassid-edk2-check/" + platform.name)
+    dsc = dsc_defines(platform.name, guid, "RELEASE", "  FLASH_DEFINITION               = HdaCheckPkg/%s.fdf\n"
+                      % platform.name) + """{defines}
 {open_section}{components}
-{pcds}""".format(name=platform.name, guid=guid, defines=platform.defines, pcds=platform.pcds,
-                 open_section=platform.open_section,
+{pcds}""".format(defines=platform.defines, pcds=platform.pcds, open_section=platform.open_section,
                  components=platform.components or "!include HdaSsidPkg/%s\n" % platform.dsc_include)
     if platform.consumer:
         dsc += CONSUMER_DSC.format(components=", ".join("Components." + a for a in platform.consumer))
@@ -702,16 +706,7 @@ def check_shipped_files(report, tools_bin, release_dir, work, guids):
 # nowhere here; what matters is that DEBUG builds carry the messages) and the
 # PcdLib each PCD type needs. RELEASE builds define MDEPKG_NDEBUG, as
 # platforms do (OVMF among them).
-SOURCE_DSC = """[Defines]
-  PLATFORM_NAME                  = {name}
-  PLATFORM_GUID                  = {guid}
-  PLATFORM_VERSION               = 0.1
-  DSC_SPECIFICATION              = 0x00010005
-  OUTPUT_DIRECTORY               = Build/{name}
-  SUPPORTED_ARCHITECTURES        = IA32|X64
-  BUILD_TARGETS                  = RELEASE|DEBUG
-  SKUID_IDENTIFIER               = DEFAULT
-
+SOURCE_DSC = """
 !include MdePkg/MdeLibs.dsc.inc
 
 [LibraryClasses]
@@ -763,9 +758,10 @@ class SourcePlatform:
             pcds = "\n[PcdsDynamicDefault]\n" + (PCD_LINES % self.settings).replace("      ", "  ")
         else:
             dxe = "  %s {\n    <Pcds%s>\n%s  }\n" % (SOURCE_DXE, self.pcd_type, PCD_LINES % self.settings)
-        return SOURCE_DSC.format(name=self.name, guid=uuid.uuid5(uuid.NAMESPACE_URL, "hdassid-src/" + self.name),
-                                 libraries=libraries, pcds=pcds, ia32="  %s\n" % SOURCE_PEIM if self.peims else "",
-                                 x64=("  %s\n" % SOURCE_PEIM if self.peims else "") + dxe)
+        guid = uuid.uuid5(uuid.NAMESPACE_URL, "hdassid-src/" + self.name)
+        return dsc_defines(self.name, guid, "RELEASE|DEBUG") + SOURCE_DSC.format(
+            libraries=libraries, pcds=pcds, ia32="  %s\n" % SOURCE_PEIM if self.peims else "",
+            x64=("  %s\n" % SOURCE_PEIM if self.peims else "") + dxe)
 
 
 SOURCE_PLATFORMS = [
