@@ -14,14 +14,29 @@ struct HDA_CONTROLLER_SESSION {
   UINT8 CodecMask;  // STATESTS as sampled right after CRST was set
 };
 
-// First checks that the controller can be used, and when it cannot touches
-// nothing and returns FALSE: the platform settings are usable (else nothing at
-// all is accessed), 00:1F.3 answers (vendor ID not 0xFFFF) and is an HD
-// Audio controller (class 0x04, subclass 0x03), and BAR0 is neither 0 nor all
-// ones with the registers the probe uses below 4 GiB (a 64-bit BAR's upper
-// dword 0, no 32-bit wrap past the top). Then enables decoding and bus
-// mastering, takes the controller out of reset and samples STATESTS once.
-BOOLEAN HdaControllerOpen(HDA_CONTROLLER_SESSION *Session);
+// What HdaControllerOpen found at 00:1F.3. Only HdaControllerReady leaves
+// anything changed (and HdaControllerClose to call); in every other state
+// the controller is as it was found and the record must stay: a controller
+// that cannot be examined says nothing about the codec.
+enum HDA_CONTROLLER_STATE : UINT8 {
+  HdaControllerReady,         // enabled, CRST set, STATESTS sampled
+  HdaSettingsUnusable,        // nothing accessed at all
+  HdaNoDevice,                // vendor ID 0xFFFF
+  HdaNotHdAudio,              // another class (an SMBus controller, say)
+  HdaBar0Unusable,            // 0, or registers not all below 4 GiB
+  HdaRegistersNotAnswering,   // GCTL all ones: the command byte was put back
+};
+
+// First checks, touching nothing, that the platform settings are usable
+// (else nothing at all is accessed), that 00:1F.3 answers (vendor ID not
+// 0xFFFF) and is an HD Audio controller (class 0x04, subclass 0x03, or 0x01
+// with the audio DSP enabled), and that BAR0 is neither 0 nor all ones with
+// the registers the probe uses below 4 GiB (a 64-bit BAR's upper dword 0, no
+// 32-bit wrap past the top). Then enables decoding and bus mastering; a
+// register block that reads all ones gets its command byte back and no
+// write. Otherwise takes the controller out of reset and samples STATESTS
+// once.
+HDA_CONTROLLER_STATE HdaControllerOpen(HDA_CONTROLLER_SESSION *Session);
 
 // Restores GCTL's low byte, then the command register: the reverse order.
 VOID HdaControllerClose(const HDA_CONTROLLER_SESSION *Session);

@@ -70,10 +70,11 @@ static VOID WriteHdaSsidRecord(UINTN DataSize, const HDA_SSID_WORD *Value) {
 
 extern "C" VOID EFIAPI OnEndOfDxe(EFI_EVENT Event, VOID *Context) {
   (void)Context;
-  // A controller that cannot be examined (absent, BAR0 unusable, settings
-  // the code cannot use) says nothing about the codec: the record stays.
+  // A controller that cannot be examined (absent, another class, BAR0
+  // unusable, registers not answering, settings the code cannot use) says
+  // nothing about the codec: the record stays.
   HDA_CONTROLLER_SESSION Session;
-  if (HdaControllerOpen(&Session)) {
+  if (HdaControllerOpen(&Session) == HdaControllerReady) {
     HDA_SSID_WORD Value = 0;
     const UINTN Size = HdaProbeCodecs(Session.Base, Session.CodecMask, &Value);
     WriteHdaSsidRecord(Size, &Value);

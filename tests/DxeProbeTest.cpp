@@ -347,13 +347,12 @@ INSTANTIATE_TEST_SUITE_P(
                       GuardCase{"BarAllOnes", 0x293E8086, 0xFFFFFFFF, 0xFFFFFFFF, false, 3},
                       GuardCase{"Bar64Above4G", 0x293E8086, kBase | 0x4, 0x1, false, 4},
                       GuardCase{"RegistersWouldWrapPast4G", 0x293E8086, 0xFFFFFFA0, 0, false, 3},
-                      // Another function at 00:1F.3 with a plausible BAR0: an
-                      // SMBus controller (class 0x0C05), or audio of another
-                      // kind (0x0401); and a class read as all ones.
-                      GuardCase{"SmBusController", 0x293E8086, kBase, 0, false, 2, HDA_PLATFORM_ECAM_BASE,
-                                HDA_PLATFORM_PM_TIMER_PORT, 0x0C050002},
-                      GuardCase{"AudioButNotHdAudio", 0x293E8086, kBase, 0, false, 2, HDA_PLATFORM_ECAM_BASE,
-                                HDA_PLATFORM_PM_TIMER_PORT, 0x04010000},
+                      // Another function at 00:1F.3 with a plausible BAR0 (the
+                      // controller states in ControllerStatesTest.cpp have
+                      // more): a USB controller, whose subclass is HD Audio's
+                      // (0x0C03), and a class read as all ones.
+                      GuardCase{"UsbController", 0x293E8086, kBase, 0, false, 2, HDA_PLATFORM_ECAM_BASE,
+                                HDA_PLATFORM_PM_TIMER_PORT, 0x0C033000},
                       GuardCase{"ClassAllOnes", 0x293E8086, kBase, 0, false, 2, HDA_PLATFORM_ECAM_BASE,
                                 HDA_PLATFORM_PM_TIMER_PORT, 0xFFFFFFFF},
                       GuardCase{"RegistersEndJustBelow4G", 0x293E8086, 0xFFFFFF90, 0, true, 0},

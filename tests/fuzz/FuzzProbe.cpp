@@ -68,8 +68,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   const uint32_t Bar0 = In.ConsumeBool() ? (0xFE000000 | In.ConsumeIntegralInRange<uint32_t>(0, 15))
                                          : In.ConsumeIntegral<uint32_t>();
   const uint32_t Bar0Upper = In.ConsumeBool() ? 0 : In.ConsumeIntegral<uint32_t>();
+  // Intel's controller in its three modes (no DSP, DSP, either), or any class.
+  static const uint32_t Modes[] = {PciConfigModel::kHdAudioClassRevision, 0x04010000, 0x04038000};
   const uint32_t ClassRevision =
-      In.ConsumeBool() ? PciConfigModel::kHdAudioClassRevision : In.ConsumeIntegral<uint32_t>();
+      In.ConsumeBool() ? Modes[In.ConsumeIntegralInRange<int>(0, 2)] : In.ConsumeIntegral<uint32_t>();
   Hw.Config.Present(VendorDevice, Command, Bar0, Bar0Upper, ClassRevision);
   // The platform settings: the image's, or unset ones.
   const int Settings = In.ConsumeIntegralInRange<int>(0, 3);
@@ -80,6 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   const uint32_t Gctl = In.ConsumeIntegral<uint32_t>();
   Hw.Controller.SetGctl(Gctl);
   Hw.Controller.SetStatests(In.ConsumeIntegral<uint16_t>());
+  // QEMU's link or a PCH's, and a register block that may not answer.
+  Hw.Controller.Link = {In.ConsumeBool(), In.ConsumeIntegralInRange<uint64_t>(0, 8000),
+                        In.ConsumeIntegralInRange<uint64_t>(0, 8000)};
+  Hw.Controller.AllOnes = In.ConsumeIntegralInRange<int>(0, 7) == 0;
   for (unsigned Address = 0; Address < 3; ++Address) {
     if (In.ConsumeBool()) {
       CodecModel &Codec = Hw.Controller.AddCodec(Address);
@@ -112,10 +118,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   const bool Foreign = RecordBefore && AttributesBefore != 0x7;
   const bool Authenticated = Foreign && (AttributesBefore & 0xB0) != 0;
 
-  const bool Usable = Settings == 0 && (VendorDevice & 0xFFFF) != 0xFFFF && ClassRevision >> 16 == 0x0403 &&
-                      (Bar0 & 0xFFFFFFF0) != 0 &&
-                      (Bar0 & 0xFFFFFFF0) <= 0xFFFFFFFF - HDA_REG_LAST_USED &&
-                      !((Bar0 & 0x6) == 0x4 && Bar0Upper != 0);
+  const uint32_t Subclass = ClassRevision >> 16 & 0xFF;
+  const bool Examined = Settings == 0 && (VendorDevice & 0xFFFF) != 0xFFFF && ClassRevision >> 24 == 0x04 &&
+                        (Subclass == 0x03 || Subclass == 0x01) && (Bar0 & 0xFFFFFFF0) != 0 &&
+                        (Bar0 & 0xFFFFFFF0) <= 0xFFFFFFFF - HDA_REG_LAST_USED &&
+                        !((Bar0 & 0x6) == 0x4 && Bar0Upper != 0);
+  // Registers that read all ones (not answering) get the command byte back
+  // and nothing else.
+  const bool Answers = !Hw.Controller.AllOnes && Gctl != 0xFFFFFFFF;
+  const bool Usable = Examined && Answers;
 
   HdaSsidDxeEntryPoint(nullptr, &Uefi.SystemTable);
   Check(Uefi.CreateEventExCalls.size() == 1, "one CreateEventEx");
@@ -138,8 +149,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
       Writes.push_back(A);
     }
   }
-  if (!Usable) {
+  if (!Examined) {
     Check(Writes.empty(), "no write when the guards say the controller is unusable");
+  } else if (!Answers) {
+    const std::vector<Access> EnableAndRestore = {Write8(HdaPciConfigBase() + 4, 0x07),
+                                                   Write8(HdaPciConfigBase() + 4, Command)};
+    Check(Writes == EnableAndRestore, "only the command byte and its restore when the registers read all ones");
   } else {
     const uint32_t Base = Bar0 & 0xFFFFFFF0;
     Check(Writes.size() >= 4, "enable, CRST, and two restores");
