@@ -37,6 +37,20 @@ public:
     return *this;
   }
 
+  // The line so far, from its Start-th character.
+  const CHAR16 *From(UINTN Start) {
+    Buffer[Length] = u'\0';
+    return Buffer + (Start < Length ? Start : Length);
+  }
+  UINTN Size() const { return Length; }
+
+  CONSOLE_LINE &Chars(const CHAR16 *Text) {
+    while (*Text != u'\0') {
+      Put(*Text++);
+    }
+    return *this;
+  }
+
   // Prints the line with CR LF and starts a new one.
   VOID Print() {
     Buffer[Length++] = u'\r';
@@ -47,7 +61,7 @@ public:
   }
 
 private:
-  static constexpr UINTN Capacity = 120;  // characters before CR LF NUL
+  static constexpr UINTN Capacity = 250;  // characters before CR LF NUL
   VOID Put(CHAR16 C) {
     if (Length < Capacity) {
       Buffer[Length++] = C;

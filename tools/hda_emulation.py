@@ -262,6 +262,11 @@ def driver_windows(accesses, ecam_hda=ECAM_HDA):
     return windows
 
 
+def command_written(window, ecam_hda=ECAM_HDA):
+    """Whether a probe enabled the controller (wrote its command byte)."""
+    return any(a.kind == "write" and a.address == ecam_hda + 4 and a.size == 1 for a in window)
+
+
 def run_machine(work, name, firmware, variables, steps, controller=True, codec="hda-duplex", timeout=90,
                 files=None, outputs=(), smm=False, shell=None, ecam_base=Q35_ECAM_BASE, smbus=False):
     """Runs one QEMU machine through len(steps) boots; returns what it saw.
@@ -356,13 +361,16 @@ def run_machine(work, name, firmware, variables, steps, controller=True, codec="
         boots.append(boot)
     if controller:
         # In time order: each boot's End-of-DXE probe, then the probes of any
-        # bring-up application its shell step ran.
+        # bring-up application its shell step ran: its dry run and, when that
+        # found the controller usable (it enabled it), its own look.
         windows.reverse()
         for boot, commands in zip(boots, steps):
             boot.probe = windows.pop() if windows else []
             for command in commands:
                 if "HdaSsidInfo" in command and windows:
                     boot.tool_probes.append(windows.pop())
+                    if command_written(boot.tool_probes[-1], ecam_hda) and windows:
+                        boot.tool_probes.append(windows.pop())
     files = {}
     for name_on_disk in outputs:
         text = read_disk_file(disk, name_on_disk)
@@ -548,6 +556,7 @@ class ProofBoot:
     expected_record: object
     differences: list = field(default_factory=list)
     extra: bool = False          # the boot that only shows the last record's choice
+    report: str = ""             # what HdaSsidInfo.efi printed in this boot, when it ran
 
 
 def default_sequence(profile):
@@ -568,31 +577,45 @@ def group_setups(setups):
     return groups
 
 
-def run_proof(profile, setups, machine, info_command=None):
-    """Runs the setups over one store; machine(name, steps, setup) runs one
-    QEMU machine through len(steps) boots and returns its Run. Consecutive
-    boots of one setup share a machine; the last machine boots once more.
-    With info_command, the last boot with a codec runs it from the shell.
-    Returns the ProofBoots and the Runs."""
+INFO_COMMAND = "HdaSsidInfo.efi > info%d.txt"
+
+
+def run_proof(profile, setups, machine, info=False):
+    """Runs the setups over one store; machine(name, steps, setup, outputs)
+    runs one QEMU machine through len(steps) boots and returns its Run, with
+    the files named in outputs that the steps wrote. Consecutive boots of one
+    setup share a machine; the last machine boots once more. With info, every
+    boot with a controller runs HdaSsidInfo.efi from the shell, after End of
+    DXE, and its report goes with the boot. Returns the ProofBoots and the
+    Runs."""
     groups = group_setups(setups)
-    last_codec = max((i for i, (s, _) in enumerate(groups) if s in QEMU_CODECS), default=None)
     proof, runs, record, number = [], [], None, 0
     for index, (setup, count) in enumerate(groups):
         boots = count + (1 if index == len(groups) - 1 else 0)
-        steps = [[] for _ in range(boots)]
-        if info_command and index == last_codec:
-            steps[count - 1] = [info_command]
-        run = machine("proof-%d-%s" % (index + 1, setup), steps, setup)
+        with_info = info and setup != NO_CONTROLLER
+        steps = [[INFO_COMMAND % (i + 1)] if with_info else [] for i in range(boots)]
+        outputs = ["info%d.txt" % (i + 1) for i in range(boots)] if with_info else []
+        run = machine("proof-%d-%s" % (index + 1, setup), steps, setup, outputs)
         runs.append(run)
         for position, boot in enumerate(run.boots):
             number += 1
             after = profile.record_after(setup, record)
             entry = ProofBoot(number, setup, record, boot, profile.report(record), after,
-                              extra=position == count)
+                              extra=position == count, report=run.files.get("info%d.txt" % (position + 1), ""))
             check_boot(profile, entry, run)
             proof.append(entry)
             record = after
     return proof, runs
+
+
+def capture_of(report):
+    """The hda-capture lines of an HdaSsidInfo.efi report, as text."""
+    return "".join(line.rstrip("\r\n") + "\n" for line in report.splitlines() if line.startswith("hda-capture "))
+
+
+def verdict_of(report):
+    """The verdict line of an HdaSsidInfo.efi report, or ''."""
+    return next((line.strip() for line in reversed(report.splitlines()) if line.startswith("Verdict: ")), "")
 
 
 def check_boot(profile, entry, run):
@@ -638,5 +661,7 @@ def print_proof(profile, proof, out=sys.stdout):
             print("  DXE    %s" % describe_probe(boot.probe, profile), file=out)
             print("         record after End of DXE: %s" % (
                 "deleted (no known codec answer)" if boot.record is None else record_text(boot.record)), file=out)
+        if entry.report:
+            print("  INFO   %s" % (verdict_of(entry.report) or "HdaSsidInfo.efi printed no verdict"), file=out)
         for difference in entry.differences:
             print("  DIFFERS: " + difference, file=out)

@@ -61,7 +61,11 @@ def main():
     parser.add_argument("--stub-peim", help="the test platform PEIM (default: the build tree's IA32 one)")
     parser.add_argument("--hdapack", help="hdapack (default: the build tree's)")
     parser.add_argument("--work", default="build/prove", help="scratch folder (default: build/prove)")
-    parser.add_argument("--no-info", action="store_true", help="do not run HdaSsidInfo.efi in the last codec boot")
+    parser.add_argument("--no-info", action="store_true",
+                        help="do not run HdaSsidInfo.efi in the boots with a controller")
+    parser.add_argument("--save-captures", metavar="DIR",
+                        help="write the dry-run capture of each setup HdaSsidInfo.efi ran in to DIR/<profile>-<setup>.txt "
+                        "(tests/captures/ holds those the bench replays)")
     emu.add_ovmf_arguments(parser)
     args = parser.parse_args()
 
@@ -117,19 +121,26 @@ def main():
     variables = emu.fresh_variables(args.work, "proof", ovmf.variables)
     info = os.path.join(release, "HdaSsidInfo.efi")
 
-    def machine(name, steps, setup):
+    def machine(name, steps, setup, outputs):
         return emu.run_machine(args.work, name, firmware, variables, steps, controller=setup != emu.NO_CONTROLLER,
                                codec=setup if setup in emu.QEMU_CODECS else None,
-                               files={"HdaSsidInfo.efi": info}, outputs=["info.txt"])
+                               files={"HdaSsidInfo.efi": info}, outputs=outputs)
 
-    proof, runs = emu.run_proof(profile, setups, machine,
-                                None if args.no_info else "HdaSsidInfo.efi > info.txt")
+    proof, runs = emu.run_proof(profile, setups, machine, info=not args.no_info)
     emu.print_proof(profile, proof)
-    report = next((run.files["info.txt"] for run in runs if "info.txt" in run.files), None)
+    if args.save_captures:
+        os.makedirs(args.save_captures, exist_ok=True)
+        for entry in proof:
+            path = os.path.join(args.save_captures, "%s-%s.txt" % (profile.profile, entry.setup))
+            if entry.report and not os.path.exists(path):
+                with open(path, "w") as handle:
+                    handle.write(emu.capture_of(entry.report))
+                print("capture of boot %d written to %s" % (entry.number, path))
+    report = next((e.report for e in reversed(proof) if e.report and e.setup in emu.QEMU_CODECS), None)
     if report:
-        print("\nHdaSsidInfo.efi in the last boot with a codec:")
+        print("\nHdaSsidInfo.efi in the last boot with a codec (without its capture):")
         for line in report.splitlines():
-            if line.strip():
+            if line.strip() and not line.startswith("hda-capture "):
                 print("  | " + line.rstrip())
     differing = [entry for entry in proof if entry.differences]
     print("\n%s: %d boots in %.1f s, %s." % (

@@ -11,16 +11,17 @@
 
 #include "UefiBase.h"
 
+// The accesses themselves.
+namespace hda_hw {
+
 #if defined(HDA_HW_BENCH)
 
-extern "C" {
 UINT8 MmioRead8(UINTN Address);
 UINT32 MmioRead32(UINTN Address);
 VOID MmioWrite8(UINTN Address, UINT8 Value);
 VOID MmioWrite32(UINTN Address, UINT32 Value);
 UINT32 IoRead32(UINT16 Port);
 VOID CpuPause();
-}
 
 #else
 
@@ -51,5 +52,48 @@ inline UINT32 IoRead32(UINT16 Port) {
 }
 
 inline VOID CpuPause() { __asm__ __volatile__("pause" ::: "memory"); }
+
+#endif
+
+}  // namespace hda_hw
+
+#if defined(HDA_HW_TRACE)
+
+// The bring-up application's copy of the probe (HDA_HW_TRACE) also hands
+// every MMIO access, once made, to the application, which keeps those of
+// its dry run as a capture (app/ProbeCapture.h). Port reads and PAUSE are not
+// captured: they pace the probe but do not change what it does.
+enum HDA_TRACE_KIND : UINT8 { HdaTraceRead, HdaTraceWrite };
+extern "C" VOID HdaTraceAccess(HDA_TRACE_KIND Kind, UINT8 Width, UINTN Address, UINT32 Value);
+
+inline UINT8 MmioRead8(UINTN Address) {
+  const UINT8 Value = hda_hw::MmioRead8(Address);
+  HdaTraceAccess(HdaTraceRead, 8, Address, Value);
+  return Value;
+}
+inline UINT32 MmioRead32(UINTN Address) {
+  const UINT32 Value = hda_hw::MmioRead32(Address);
+  HdaTraceAccess(HdaTraceRead, 32, Address, Value);
+  return Value;
+}
+inline VOID MmioWrite8(UINTN Address, UINT8 Value) {
+  hda_hw::MmioWrite8(Address, Value);
+  HdaTraceAccess(HdaTraceWrite, 8, Address, Value);
+}
+inline VOID MmioWrite32(UINTN Address, UINT32 Value) {
+  hda_hw::MmioWrite32(Address, Value);
+  HdaTraceAccess(HdaTraceWrite, 32, Address, Value);
+}
+using hda_hw::CpuPause;
+using hda_hw::IoRead32;
+
+#else
+
+using hda_hw::CpuPause;
+using hda_hw::IoRead32;
+using hda_hw::MmioRead32;
+using hda_hw::MmioRead8;
+using hda_hw::MmioWrite32;
+using hda_hw::MmioWrite8;
 
 #endif

@@ -25,6 +25,7 @@ typedef EFI_STATUS(EFIAPI *EFI_CREATE_EVENT_EX)(UINT32 Type, EFI_TPL NotifyTpl,
                                                 const EFI_GUID *EventGroup,
                                                 EFI_EVENT *Event);
 typedef EFI_STATUS(EFIAPI *EFI_CLOSE_EVENT)(EFI_EVENT Event);
+typedef EFI_STATUS(EFIAPI *EFI_STALL)(UINTN Microseconds);
 typedef EFI_STATUS(EFIAPI *EFI_LOCATE_PROTOCOL)(const EFI_GUID *Protocol, VOID *Registration, VOID **Interface);
 typedef EFI_STATUS(EFIAPI *EFI_SET_VARIABLE)(const CHAR16 *VariableName,
                                              const EFI_GUID *VendorGuid,
@@ -47,7 +48,9 @@ struct EFI_BOOT_SERVICES {
   EFI_TABLE_HEADER Hdr;
   VOID *RaiseTplToSignalEvent[11];  // RaiseTPL .. SignalEvent
   EFI_CLOSE_EVENT CloseEvent;
-  VOID *CheckEventToLocateHandleBuffer[25];  // CheckEvent .. LocateHandleBuffer
+  VOID *CheckEventToGetNextMonotonicCount[16];  // CheckEvent .. GetNextMonotonicCount
+  EFI_STALL Stall;
+  VOID *SetWatchdogTimerToLocateHandleBuffer[8];  // SetWatchdogTimer .. LocateHandleBuffer
   EFI_LOCATE_PROTOCOL LocateProtocol;
   VOID *InstallMultipleToSetMem[5];  // InstallMultipleProtocolInterfaces .. SetMem
   EFI_CREATE_EVENT_EX CreateEventEx;
@@ -95,6 +98,7 @@ static_assert(offsetof(EFI_SYSTEM_TABLE, RuntimeServices) == 0x58);
 static_assert(offsetof(EFI_SYSTEM_TABLE, BootServices) == 0x60);
 static_assert(offsetof(EFI_SYSTEM_TABLE, ConfigurationTable) == 0x70);
 static_assert(offsetof(EFI_BOOT_SERVICES, CloseEvent) == 0x70);
+static_assert(offsetof(EFI_BOOT_SERVICES, Stall) == 0xF8);
 static_assert(offsetof(EFI_BOOT_SERVICES, LocateProtocol) == 0x140);
 static_assert(offsetof(EFI_BOOT_SERVICES, CreateEventEx) == 0x170);
 static_assert(offsetof(EFI_RUNTIME_SERVICES, SetVariable) == 0x58);

@@ -102,6 +102,12 @@ EFI_STATUS EFIAPI FakeLocateProtocol(const EFI_GUID *Protocol, VOID *, VOID **In
   }
   return EFI_NOT_FOUND;
 }
+EFI_STATUS EFIAPI FakeStall(UINTN Microseconds) {
+  FakeUefi::Current().StalledMicroseconds += Microseconds;
+  Bench::Current().Stall(Microseconds);
+  return EFI_SUCCESS;
+}
+
 EFI_STATUS EFIAPI FakeOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const CHAR16 *String) {
   FakeUefi::Current().Console += String;
   return EFI_SUCCESS;
@@ -123,6 +129,7 @@ FakeUefi::FakeUefi() {
   BootServices.CreateEventEx = FakeCreateEventEx;
   BootServices.CloseEvent = FakeCloseEvent;
   BootServices.LocateProtocol = FakeLocateProtocol;
+  BootServices.Stall = FakeStall;
   RuntimeServices.SetVariable = FakeSetVariable;
   RuntimeServices.GetVariable = FakeGetVariable;
   ConOut.OutputString = FakeOutputString;

@@ -50,6 +50,7 @@ public:
   EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL ConOut{};
 
   std::u16string Console;  // everything written to ConOut
+  uint64_t StalledMicroseconds = 0;  // by Stall, which also runs the bench's clock
   // The store's "ZelHdaSsid" record and its attributes, or none.
   std::optional<std::vector<uint8_t>> StoredRecord;
   UINT32 StoredAttributes = HDA_SSID_VARIABLE_ATTRIBUTES;

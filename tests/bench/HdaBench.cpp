@@ -1,6 +1,7 @@
 #include "HdaBench.h"
 
 #include <cstdio>
+#include <sstream>
 #include <stdexcept>
 
 #include "HdaPlatformSettings.h"
@@ -11,8 +12,9 @@ namespace bench {
 namespace {
 Bench *gCurrent = nullptr;
 constexpr uint32_t kControllerWindow = 0x4000;  // HD Audio BAR0 size
-constexpr uint32_t kIcs = 0x68, kIrii = 0x64, kIcoi = 0x60;
-constexpr uint32_t kIcb = 0x1, kIrv = 0x2;
+constexpr uint32_t kGctl = 0x08, kStatests = 0x0E, kIcs = 0x68, kIrii = 0x64, kIcoi = 0x60;
+constexpr uint32_t kCrst = 0x1, kIcb = 0x1, kIrv = 0x2;
+
 constexpr uint8_t kMemorySpaceEnable = 0x2;
 
 uint32_t Load(const uint8_t *Bytes, unsigned Width) {
@@ -49,14 +51,37 @@ void PciConfigModel::Present(uint32_t VendorDevice, uint8_t Command, uint32_t Ba
 }
 
 uint32_t PciConfigModel::Dword(uint32_t Offset) const { return Load(&Bytes.at(Offset), 32); }
+void PciConfigModel::SetDword(uint32_t Offset, uint32_t Value) { Store(&Bytes.at(Offset), 32, Value); }
 
 uint32_t HdaControllerModel::Register32(uint32_t Offset) const { return Load(&Registers.at(Offset), 32); }
 void HdaControllerModel::SetRegister32(uint32_t Offset, uint32_t Value) { Store(&Registers.at(Offset), 32, Value); }
 
-uint32_t HdaControllerModel::Read(uint32_t Offset, unsigned Width) {
+bool HdaControllerModel::CrstReadsOne(uint64_t Now) const {
+  if ((Registers[kGctl] & kCrst) == 0) {
+    return false;
+  }
+  return !Link.Pch || !CrstSetAt || Now >= *CrstSetAt + Link.CrstTicks;
+}
+
+bool HdaControllerModel::CodecsReady(uint64_t Now) const {
+  if ((Registers[kGctl] & kCrst) == 0) {
+    return !Link.Pch;  // QEMU's codecs answer even in reset
+  }
+  return !Link.Pch || !CrstSetAt || Now >= *CrstSetAt + Link.CrstTicks + Link.AnnounceTicks;
+}
+
+uint32_t HdaControllerModel::Read(uint32_t Offset, unsigned Width, uint64_t Now) {
+  if (AllOnes) {
+    return Width == 8 ? 0xFF : Width == 16 ? 0xFFFF : 0xFFFFFFFF;
+  }
+  if (Link.Pch && CodecsReady(Now)) {
+    for (unsigned Address = 0; Address < Codecs.size(); ++Address) {
+      Registers[kStatests] |= Codecs[Address] ? 1u << Address : 0;
+    }
+  }
   if (Offset == kIcs && Width == 32) {
     uint32_t Status = Register32(kIcs);
-    if ((Status & kIcb) != 0 && Pending && Pending->Answers) {
+    if ((Status & kIcb) != 0 && Pending && Pending->Answers && CodecsReady(Now)) {
       if (Pending->BusyPolls == 0) {
         SetRegister32(kIrii, Pending->Value);
         Status = (Status & ~kIcb) | kIrv;
@@ -77,10 +102,20 @@ uint32_t HdaControllerModel::Read(uint32_t Offset, unsigned Width) {
     ScriptedResponse.pop_front();
     return Response;
   }
-  return Offset + Width / 8 <= Registers.size() ? Load(&Registers[Offset], Width) : 0;
+  if (Offset + Width / 8 > Registers.size()) {
+    return 0;
+  }
+  uint32_t Value = Load(&Registers[Offset], Width);
+  if (Offset == kGctl && !CrstReadsOne(Now)) {
+    Value &= ~kCrst;
+  }
+  return Value;
 }
 
-void HdaControllerModel::Write(uint32_t Offset, unsigned Width, uint32_t Value) {
+void HdaControllerModel::Write(uint32_t Offset, unsigned Width, uint32_t Value, uint64_t Now) {
+  if (AllOnes) {
+    return;
+  }
   if (Offset == kIcs && Width == 32) {
     uint32_t Status = Register32(kIcs);
     if ((Value & kIrv) != 0) {
@@ -102,6 +137,12 @@ void HdaControllerModel::Write(uint32_t Offset, unsigned Width, uint32_t Value) 
     SetRegister32(kIcs, Status);
     return;
   }
+  if (Offset == kGctl) {
+    const bool Was = (Registers[kGctl] & kCrst) != 0, Is = (Value & kCrst) != 0;
+    if (Is && !Was) {
+      CrstSetAt = Now;
+    }
+  }
   if (Offset + Width / 8 <= Registers.size()) {
     Store(&Registers[Offset], Width, Value);
   }
@@ -117,8 +158,14 @@ uint32_t PmTimerModel::Read() {
     Step = StepCycle[CyclePosition++ % StepCycle.size()];
   }
   Counter = (Counter + Step) & Mask;
+  Elapsed += Step;
   ++Reads;
   return Value;
+}
+
+void PmTimerModel::Advance(uint64_t Ticks) {
+  Counter = static_cast<uint32_t>((Counter + Ticks) & Mask);
+  Elapsed += Ticks;
 }
 
 Bench::Bench() {
@@ -162,26 +209,37 @@ Region Bench::Locate(uint64_t Address, unsigned Width, uint32_t *Offset) const {
 }
 
 uint32_t Bench::MmioRead(uint64_t Address, unsigned Width) {
+  if (Replay) {
+    const Access Made{AccessKind::MmioRead, Width, Address, 0, Region::None};
+    const uint32_t Value = Replayed(Made).value_or(Width == 8 ? 0xFF : 0xFFFFFFFF);
+    Log.push_back({AccessKind::MmioRead, Width, Address, Value, Region::None});
+    return Value;
+  }
   uint32_t Offset = 0;
   const Region Where = Locate(Address, Width, &Offset);
   uint32_t Value = Width == 8 ? 0xFF : 0xFFFFFFFF;
   if (Where == Region::Config) {
     Value = Load(&Config.Bytes[Offset], Width);
   } else if (Where == Region::Controller) {
-    Value = Controller.Read(Offset, Width);
+    Value = Controller.Read(Offset, Width, Timer.Elapsed);
   }
   Log.push_back({AccessKind::MmioRead, Width, Address, Value, Where});
   return Value;
 }
 
 void Bench::MmioWrite(uint64_t Address, unsigned Width, uint32_t Value) {
+  if (Replay) {
+    Replayed({AccessKind::MmioWrite, Width, Address, Value, Region::None});
+    Log.push_back({AccessKind::MmioWrite, Width, Address, Value, Region::None});
+    return;
+  }
   uint32_t Offset = 0;
   const Region Where = Locate(Address, Width, &Offset);
   Log.push_back({AccessKind::MmioWrite, Width, Address, Value, Where});
   if (Where == Region::Config) {
     Store(&Config.Bytes[Offset], Width, Value);
   } else if (Where == Region::Controller) {
-    Controller.Write(Offset, Width, Value);
+    Controller.Write(Offset, Width, Value, Timer.Elapsed);
   }
 }
 
@@ -200,6 +258,62 @@ void Bench::Pause() {
   }
 }
 
+void Bench::Stall(uint64_t Microseconds) { Timer.Advance((Microseconds * Timer.Hz + 999999) / 1000000); }
+
+void Bench::ReplayCapture(std::vector<std::pair<Access, uint32_t>> AccessesAndCounts) {
+  Replay.emplace();
+  Replay->Expected = std::move(AccessesAndCounts);
+}
+
+// A read is answered with the captured value; a write must write the
+// captured one. Once the code has left the capture, reads float.
+std::optional<uint32_t> Bench::Replayed(const Access &Made) {
+  ReplayState &R = *Replay;
+  ++R.Made;
+  if (!R.Mismatch.empty()) {
+    return std::nullopt;
+  }
+  std::ostringstream Where;
+  if (R.Next == R.Expected.size()) {
+    Where << "MMIO access " << R.Made << " (" << Made << ") comes after the capture's last";
+    R.Mismatch = Where.str();
+    return std::nullopt;
+  }
+  const Access &Captured = R.Expected[R.Next].first;
+  const bool Same = Made.Kind == Captured.Kind && Made.Width == Captured.Width && Made.Address == Captured.Address &&
+                    (Made.Kind == AccessKind::MmioRead || Made.Value == Captured.Value);
+  if (!Same) {
+    Access Shown = Made;
+    if (Made.Kind == AccessKind::MmioRead) {
+      Shown.Value = Captured.Value;
+    }
+    Where << "MMIO access " << R.Made << " is " << Shown << ", the capture's is " << Captured;
+    R.Mismatch = Where.str();
+    return std::nullopt;
+  }
+  if (++R.UsedOfNext == R.Expected[R.Next].second) {
+    ++R.Next;
+    R.UsedOfNext = 0;
+  }
+  return Captured.Value;
+}
+
+std::string Bench::ReplayVerdict() const {
+  if (!Replay) {
+    return "no capture was replayed";
+  }
+  if (!Replay->Mismatch.empty()) {
+    return Replay->Mismatch;
+  }
+  if (Replay->Next != Replay->Expected.size()) {
+    std::ostringstream Where;
+    Where << "the code stopped after " << Replay->Made << " MMIO accesses; the capture goes on with "
+          << Replay->Expected[Replay->Next].first;
+    return Where.str();
+  }
+  return "";
+}
+
 std::vector<Access> Bench::Filtered(Region R) const {
   std::vector<Access> Out;
   for (const Access &A : Log) {
@@ -213,11 +327,11 @@ std::vector<Access> Bench::Filtered(Region R) const {
 }  // namespace bench
 
 // The HwAccess entry points of bench builds (HDA_HW_BENCH).
-extern "C" {
+namespace hda_hw {
 UINT8 MmioRead8(UINTN Address) { return static_cast<UINT8>(bench::Bench::Current().MmioRead(Address, 8)); }
 UINT32 MmioRead32(UINTN Address) { return bench::Bench::Current().MmioRead(Address, 32); }
 VOID MmioWrite8(UINTN Address, UINT8 Value) { bench::Bench::Current().MmioWrite(Address, 8, Value); }
 VOID MmioWrite32(UINTN Address, UINT32 Value) { bench::Bench::Current().MmioWrite(Address, 32, Value); }
 UINT32 IoRead32(UINT16 Port) { return bench::Bench::Current().IoRead32(Port); }
 VOID CpuPause() { bench::Bench::Current().Pause(); }
-}
+}  // namespace hda_hw

@@ -16,6 +16,7 @@ const GnuEfiLayout kGnuEfiLayout = {
     offsetof(EFI_SYSTEM_TABLE, ConfigurationTable),
     sizeof(EFI_CONFIGURATION_TABLE),
     offsetof(EFI_BOOT_SERVICES, CloseEvent),
+    offsetof(EFI_BOOT_SERVICES, Stall),
     offsetof(EFI_BOOT_SERVICES, LocateProtocol),
     offsetof(EFI_BOOT_SERVICES, CreateEventEx),
     offsetof(EFI_RUNTIME_SERVICES, SetVariable),

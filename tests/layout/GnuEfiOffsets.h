@@ -11,6 +11,7 @@ struct GnuEfiLayout {
   size_t SystemTableConfigurationTable;
   size_t ConfigurationTableSize;
   size_t BootServicesCloseEvent;
+  size_t BootServicesStall;
   size_t BootServicesLocateProtocol;
   size_t BootServicesCreateEventEx;
   size_t RuntimeServicesSetVariable;

@@ -20,6 +20,7 @@ TEST(UefiLayout, ServiceTableOffsetsMatchGnuEfi) {
   EXPECT_EQ(offsetof(EFI_SYSTEM_TABLE, ConfigurationTable), Ref.SystemTableConfigurationTable);
   EXPECT_EQ(sizeof(EFI_CONFIGURATION_TABLE), Ref.ConfigurationTableSize);
   EXPECT_EQ(offsetof(EFI_BOOT_SERVICES, CloseEvent), Ref.BootServicesCloseEvent);
+  EXPECT_EQ(offsetof(EFI_BOOT_SERVICES, Stall), Ref.BootServicesStall);
   EXPECT_EQ(offsetof(EFI_BOOT_SERVICES, LocateProtocol), Ref.BootServicesLocateProtocol);
   EXPECT_EQ(offsetof(EFI_BOOT_SERVICES, CreateEventEx), Ref.BootServicesCreateEventEx);
   EXPECT_EQ(offsetof(EFI_RUNTIME_SERVICES, SetVariable), Ref.RuntimeServicesSetVariable);

@@ -249,7 +249,7 @@ def prepare(args):
     def proof(build_name):
         store = emu.fresh_variables(work, build_name, os.path.join(Platform.builds[build_name]["dir"], "OVMF_VARS.fd"))
 
-        def proof_machine(name, steps, setup):
+        def proof_machine(name, steps, setup, outputs):
             return machine(work, build_name, "%s-%s" % (build_name, name), steps,
                            controller=setup != emu.NO_CONTROLLER, codec=setup if setup in emu.QEMU_CODECS else None,
                            variables=store)

@@ -68,6 +68,27 @@ def table_crc(rows, hda_word):
 
 
 FITTED = "hda-duplex"  # the codec the configured board's machines carry
+# The captures kept as golden traces (the bench replays them).
+CAPTURES = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "captures"))
+
+
+def capture_difference(work, profile, setup, report):
+    """Compares a report's capture with the kept one of that profile and
+    setup: '' when they are the same, None when none is kept, else why not.
+    The fresh capture is written to work/captures/ either way."""
+    name = "%s-%s.txt" % (profile, setup)
+    fresh = emu.capture_of(report)
+    os.makedirs(os.path.join(work, "captures"), exist_ok=True)
+    with open(os.path.join(work, "captures", name), "w") as handle:
+        handle.write(fresh)
+    kept = os.path.join(CAPTURES, name)
+    if not os.path.exists(kept):
+        return None
+    with open(kept) as handle:
+        if handle.read() == fresh:
+            return ""
+    return ("the capture differs from %s; if the probe changed on purpose, copy %s there "
+            "(the bench replays it)" % (kept, os.path.join(work, "captures", name)))
 FOREIGN = "-bs -nv"    # attributes 0x3
 
 
@@ -81,8 +102,10 @@ class Machine:
         work = args.work
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(work)
+        cls.work = work
         cls.board = board = emu.BoardProfile.from_release(args.release)
         cls.q35 = emu.BoardProfile.from_release(args.release_q35)
+        cls.release_q35 = args.release_q35
         # The records the shell stores: the board's last and first variants.
         cls.first, cls.second = board.variants[-1].record, board.variants[0].record
         cls.fitted_record = board.record_after(FITTED, None)  # what End of DXE makes of QEMU's codec
@@ -143,10 +166,11 @@ class Machine:
     @classmethod
     def emulation_proof(cls, work, firmware, variables):
         """The emulated board's release through its default proof sequence."""
-        def machine(name, steps, setup):
+        def machine(name, steps, setup, outputs):
             return emu.run_machine(work, name, firmware, variables, steps, controller=setup != emu.NO_CONTROLLER,
-                                   codec=setup if setup in emu.QEMU_CODECS else None)
-        return emu.run_proof(cls.q35, emu.default_sequence(cls.q35), machine)
+                                   codec=setup if setup in emu.QEMU_CODECS else None, outputs=outputs,
+                                   files={"HdaSsidInfo.efi": os.path.join(cls.release_q35, "HdaSsidInfo.efi")})
+        return emu.run_proof(cls.q35, emu.default_sequence(cls.q35), machine, info=True)
 
     @classmethod
     def foreign_record(cls, work, ovmf, firmware, variables):
@@ -188,6 +212,23 @@ class EmulatedBoardProof(unittest.TestCase):
     def test_every_boot_is_as_the_profile_says(self):
         self.assertEqual([(e.number, e.differences) for e in Machine.proof if e.differences], [])
         self.assertEqual([e.boot.record for e in Machine.proof[:3]], [0x00221AF4, 0x00121AF4, 0x00321AF4])
+
+    def test_each_boot_with_a_controller_gives_a_verdict(self):
+        verdicts = [(e.setup, emu.verdict_of(e.report)) for e in Machine.proof if e.setup != emu.NO_CONTROLLER]
+        self.assertTrue(verdicts)
+        for setup, verdict in verdicts:
+            self.assertTrue(verdict.startswith("Verdict: "), setup)
+        # No codec is a problem the application names; QEMU's read-only
+        # subsystem ID register is the other (the table is never applied).
+        self.assertIn("Verdict: the driver would not work here: STATESTS: no codec on SDI 0-2", dict(verdicts)["none"])
+        self.assertIn("Verdict: the driver would not work here: subsystem ID: 0x11001AF4 this boot",
+                      dict(verdicts)["hda-duplex"])
+
+    def test_its_captures_are_the_kept_golden_ones(self):
+        for entry in Machine.proof:
+            if entry.report and not entry.extra:
+                with self.subTest(setup=entry.setup):
+                    self.assertEqual(capture_difference(Machine.work, "QemuQ35", entry.setup, entry.report), "")
 
 
 class ManifestTables(unittest.TestCase):
@@ -272,13 +313,31 @@ class BringUpApplication(unittest.TestCase):
                     "Stored record ZelHdaSsid: " + ("none" if Machine.fitted_record is None else
                                                     "0x%08X (attributes 0x07)" % Machine.fitted_record)]
         if emu.settings_differ_from_q35(board):
-            expected.append("Warning: the driver of this release uses these only")
+            expected.append("PROBLEM  settings: ACPI gives ECAM base 0xB0000000 and PM timer port 0x0608")
         for text in expected:
             self.assertIn(text, info)
+        self.assertTrue(emu.verdict_of(info).startswith("Verdict: "), info)
+        # Its dry run and its own look, each restoring the command byte.
         probes = Machine.runs["sequence"].boots[0].tool_probes
-        self.assertEqual(len(probes), 1)
-        command_before = next(a.value for a in probes[0] if a.kind == "read" and a.size == 1)
-        self.assertEqual(str(probes[0][-1]), "write8 0xB00FB004 = 0x%X" % command_before)
+        self.assertEqual(len(probes), 2)
+        for probe in probes:
+            command_before = next(a.value for a in probe if a.kind == "read" and a.size == 1)
+            self.assertEqual(str(probe[-1]), "write8 0xB00FB004 = 0x%X" % command_before)
+        # The dry run's capture makes the accesses the driver made in the same
+        # boot (the values may differ: the firmware enables the device after
+        # End of DXE).
+        driver = [(a.kind, a.size * 8, a.address) for a in Machine.runs["sequence"].boots[0].probe]
+        captured = []
+        for line in emu.capture_of(info).splitlines()[1:-1]:
+            kind, address, _, *count = line.split()[1:]
+            times = int(count[0][1:]) if count else 1
+            captured += [("read" if kind[0] == "R" else "write", int(kind[1:]), int(address, 16))] * times
+        self.assertEqual(captured, driver)
+        difference = capture_difference(Machine.work, board.profile, FITTED, info)
+        if difference is None:
+            print("no capture of profile %s with %s is kept in %s: not compared" % (board.profile, FITTED, CAPTURES))
+        else:
+            self.assertEqual(difference, "")
 
 
 class NoCodec(unittest.TestCase):
