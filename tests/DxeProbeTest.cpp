@@ -70,36 +70,45 @@ protected:
   FakeUefi Uefi;
 };
 
-TEST_F(ProbeTest, TypicalRoadAccessSequence) {
-  Hw.Controller.SetStatests(0x1);
-  Codec(0, kCodecA195);
-  RunProbe();
-  const std::vector<Access> Expected = {
-      Read32(kCfg + 0x00, 0x293E8086),  // guard: device present,
-      Read32(kCfg + 0x08, 0x04030002),   //   an HD Audio controller,
-      Read32(kCfg + 0x10, kBase | 0x4),  //   BAR0 assigned,
-      Read32(kCfg + 0x14, 0),            //   64-bit BAR below 4 GiB
-      Read8(kCfg + 0x04, 0x06),
-      Write8(kCfg + 0x04, 0x07),
-      Read32(kCfg + 0x10, kBase | 0x4),
-      Read32(kBase + 0x08, 0x0),
-      Write32(kBase + 0x08, 0x1),
-      Read8(kBase + 0x0E, 0x1),
-      Write32(kBase + 0x60, 0x000F0000),
-      Write32(kBase + 0x68, 0x3),
-      Read32(kBase + 0x68, 0x2),
-      Read32(kBase + 0x64, 0x10EC0887),
-      Write32(kBase + 0x60, 0x001F2000),
-      Write32(kBase + 0x68, 0x3),
-      Read32(kBase + 0x68, 0x2),
-      Read32(kBase + 0x64, kCodecA195),
-      Write8(kBase + 0x08, 0x00),  // after the record is written
-      Write8(kCfg + 0x04, 0x06),
-  };
-  EXPECT_EQ(Hw.Log, Expected);
-  EXPECT_EQ(Record(), 0xA1951458u);
-  ASSERT_EQ(Uefi.SetVariableCalls.size(), 1u) << "one write a boot for the driver's own record";
-  EXPECT_EQ(Uefi.SetVariableCalls[0].HardwareAccessesBefore, Expected.size() - 2);
+// Alike for Intel's controller in each of its modes: without its audio DSP
+// (0x040300), with it (0x040100), either driver may bind (0x040380).
+TEST(ProbeSequence, TypicalRoadInEveryControllerMode) {
+  for (const uint32_t ClassRevision : {0x04030002u, 0x04010000u, 0x04038000u}) {
+    SCOPED_TRACE(::testing::Message() << "class revision 0x" << std::hex << ClassRevision);
+    Bench Hw;
+    FakeUefi Uefi;
+    Hw.Config.Present(0x293E8086, 0x06, kBase | 0x4, 0, ClassRevision);
+    Hw.Controller.SetStatests(0x1);
+    FitCodec(Hw, 0, kCodecA195);
+    HdaSsidDxeEntryPoint(nullptr, &Uefi.SystemTable);
+    OnEndOfDxe(Uefi.EventToCreate, nullptr);
+    const std::vector<Access> Expected = {
+        Read32(kCfg + 0x00, 0x293E8086),     // guard: device present,
+        Read32(kCfg + 0x08, ClassRevision),  //   an HD Audio controller,
+        Read32(kCfg + 0x10, kBase | 0x4),    //   BAR0 assigned,
+        Read32(kCfg + 0x14, 0),              //   64-bit BAR below 4 GiB
+        Read8(kCfg + 0x04, 0x06),
+        Write8(kCfg + 0x04, 0x07),
+        Read32(kCfg + 0x10, kBase | 0x4),
+        Read32(kBase + 0x08, 0x0),
+        Write32(kBase + 0x08, 0x1),
+        Read8(kBase + 0x0E, 0x1),
+        Write32(kBase + 0x60, 0x000F0000),
+        Write32(kBase + 0x68, 0x3),
+        Read32(kBase + 0x68, 0x2),
+        Read32(kBase + 0x64, 0x10EC0887),
+        Write32(kBase + 0x60, 0x001F2000),
+        Write32(kBase + 0x68, 0x3),
+        Read32(kBase + 0x68, 0x2),
+        Read32(kBase + 0x64, kCodecA195),
+        Write8(kBase + 0x08, 0x00),  // after the record is written
+        Write8(kCfg + 0x04, 0x06),
+    };
+    EXPECT_EQ(Hw.Log, Expected);
+    ASSERT_EQ(Uefi.SetVariableCalls.size(), 1u) << "one write a boot for the driver's own record";
+    EXPECT_EQ(Uefi.SetVariableCalls[0].Data, (std::vector<uint8_t>{0x58, 0x14, 0x95, 0xA1}));
+    EXPECT_EQ(Uefi.SetVariableCalls[0].HardwareAccessesBefore, Expected.size() - 2);
+  }
 }
 
 // What the store held before End of DXE: a record of the driver's own shape
