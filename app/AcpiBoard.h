@@ -4,7 +4,7 @@
 // checksum) before it is believed.
 #pragma once
 
-#include "UefiTables.h"
+#include "HdaUefiTables.h"
 
 struct ACPI_BOARD_SETTINGS {
   BOOLEAN HasEcamBase;

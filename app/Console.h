@@ -2,7 +2,7 @@
 // line from ASCII text and hexadecimal numbers, then print it on ConOut.
 #pragma once
 
-#include "UefiTables.h"
+#include "HdaUefiTables.h"
 
 class CONSOLE_LINE {
 public:

@@ -24,7 +24,7 @@
 #include "HdaProbe.h"
 #include "HdaRegisters.h"
 #include "HdaSsidRecord.h"
-#include "HwAccess.h"
+#include "HdaHwAccess.h"
 #include "ProbeCapture.h"
 
 namespace {
@@ -255,7 +255,7 @@ VOID ReadRecord(CONSOLE_LINE &Line, EFI_SYSTEM_TABLE *SystemTable, FINDINGS &F) 
   UINT8 Data[8];
   F.RecordSize = sizeof(Data);
   F.RecordAttributes = 0;
-  F.RecordStatus = SystemTable->RuntimeServices->GetVariable(HDA_SSID_VARIABLE_NAME, &HDA_SSID_VARIABLE_GUID,
+  F.RecordStatus = SystemTable->RuntimeServices->GetVariable(HDA_SSID_VARIABLE_NAME_CHAR16.Chars, &gHdaSsidVariableGuid,
                                                              &F.RecordAttributes, &F.RecordSize, Data);
   Line.Text("Stored record ZelHdaSsid: ");
   if (F.RecordStatus == EFI_NOT_FOUND) {

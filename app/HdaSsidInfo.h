@@ -1,7 +1,7 @@
 // HdaSsidInfo: the bring-up report, written to SystemTable->ConOut.
 #pragma once
 
-#include "UefiTables.h"
+#include "HdaUefiTables.h"
 
 EFI_STATUS HdaSsidInfo(EFI_SYSTEM_TABLE *SystemTable);
 

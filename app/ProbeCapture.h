@@ -12,8 +12,8 @@
 #pragma once
 
 #include "Console.h"
-#include "HwAccess.h"
-#include "UefiBase.h"
+#include "HdaHwAccess.h"
+#include "HdaUefiBase.h"
 
 // Starts a capture, forgetting any earlier one; accesses are kept until
 // HdaCaptureStop.

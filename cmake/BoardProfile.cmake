@@ -91,9 +91,8 @@ endfunction()
 # profile's messages when it does not compile.
 function(hda_check_board_profile FILE CXX SOURCE)
   execute_process(
-    COMMAND ${CXX} -std=c++20 -fsyntax-only -I${SOURCE}/include -I${SOURCE}/env -I${SOURCE}/env/standalone -I${SOURCE}/dxe
-      -I${SOURCE}/pei "-DHDA_BOARD_PROFILE_HEADER=\"${FILE}\"" ${ARGN} ${SOURCE}/pei/SsidTables.cpp
-      ${SOURCE}/dxe/HdaProbe.cpp
+    COMMAND ${CXX} -std=c++20 -fsyntax-only -I${SOURCE}/include -I${SOURCE}/env -I${SOURCE}/env/standalone
+      "-DHDA_BOARD_PROFILE_HEADER=\"${FILE}\"" ${ARGN} ${SOURCE}/env/standalone/HdaBoardProfileLib.cpp
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
   if(status EQUAL 0)
     return()

@@ -12,40 +12,10 @@ set(EFI_VARIABLE_ARCH_PROTOCOL_GUID 1E5668E2-8481-11D4-BCF1-0080C73C8881)
 set(EFI_VARIABLE_WRITE_ARCH_PROTOCOL_GUID 6441F818-6362-4E44-B570-7DBA31DD2453)
 set(EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID 2AB86EF5-ECB5-4134-B556-3854CA1FE1B4)
 
-# The names and GUIDs the firmware shares with the packaging, from their one
-# definition: HDA_SSID_VARIABLE_GUID, HDA_DXE_FILE_GUID, ...
-set(HDA_IDS_HEADER ${PROJECT_SOURCE_DIR}/include/HdaSsidIds.h)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${HDA_IDS_HEADER})
-file(STRINGS ${HDA_IDS_HEADER} ids REGEX "^#define [A-Z0-9_]+_TEXT \"[^\"]*\"$")
-foreach(line IN LISTS ids)
-  string(REGEX REPLACE "^#define ([A-Z0-9_]+)_TEXT \"([^\"]*)\"$" "\\1;\\2" pair "${line}")
-  list(GET pair 0 name)
-  list(GET pair 1 value)
-  set(${name} ${value})
-endforeach()
-
-# A GUID as a C initializer, for the EDK2 package's DEC and headers.
-function(hda_guid_initializer name)
-  string(REPLACE "-" "" hex "${${name}}")
-  string(LENGTH "${${name}}" length)
-  string(LENGTH "${hex}" hex_length)
-  if(NOT length EQUAL 36 OR NOT hex_length EQUAL 32 OR NOT hex MATCHES "^[0-9A-Fa-f]+$")
-    message(FATAL_ERROR "${name} is not a GUID: ${${name}}")
-  endif()
-  string(SUBSTRING "${hex}" 0 8 data1)
-  string(SUBSTRING "${hex}" 8 4 data2)
-  string(SUBSTRING "${hex}" 12 4 data3)
-  set(bytes "")
-  foreach(at RANGE 16 30 2)
-    string(SUBSTRING "${hex}" ${at} 2 byte)
-    list(APPEND bytes "0x${byte}")
-  endforeach()
-  list(JOIN bytes ", " bytes)
-  set(${name}_C "{ 0x${data1}, 0x${data2}, 0x${data3}, { ${bytes} }}" PARENT_SCOPE)
-endfunction()
-foreach(guid IN ITEMS HDA_SSID_VARIABLE_GUID PLATFORM_SSID_POLICY_PPI_GUID HDA_SSID_PKG_TOKEN_SPACE_GUID)
-  hda_guid_initializer(${guid})
-endforeach()
+# The GUIDs of the package's DEC and the modules' INFs.
+include(${CMAKE_CURRENT_LIST_DIR}/PackageIds.cmake)
+# The binary package a release folder is (not the source repository's).
+set(HDA_SSID_BIN_PKG_GUID 37B8EA70-5092-45F6-BDE8-AC5F7B471B34)
 
 set(PACK $<TARGET_FILE:hdapack>)
 
@@ -89,7 +59,7 @@ add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.depex
   DEPENDS hdapack)
 add_custom_command(OUTPUT ${R}/HdaSsidSelectPei.depex
   COMMAND ${PACK} depex --out ${R}/HdaSsidSelectPei.depex
-    --guid ${EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID} --guid ${PLATFORM_SSID_POLICY_PPI_GUID}
+    --guid ${EFI_PEI_READ_ONLY_VARIABLE2_PPI_GUID} --guid ${gPlatformSsidPolicyPpiGuid_TEXT}
   DEPENDS hdapack)
 
 add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.ffs
@@ -117,80 +87,31 @@ foreach(peim IN ITEMS HdaSsidSelectPei HdaSsidSelectPeiX64)
     DEPENDS ${image} ${R}/HdaSsidSelectPei.depex hdapack)
 endforeach()
 
-# EDK2: the release folder is the package HdaSsidPkg: its DEC and headers,
-# the binary INFs, and the DSC and FDF snippets a platform includes. The
-# driver's INF carries its platform settings' file offsets, read from the image.
-set(HDA_EDK2_DIR ${PROJECT_SOURCE_DIR}/edk2)
-set(HDA_EDK2_HEADERS Include/Guid/HdaSsidVariable.h Include/Guid/HdaSsidPkgTokenSpace.h
-  Include/Ppi/PlatformSsidPolicy.h)
-configure_file(${HDA_EDK2_DIR}/HdaSsidPkg.dec.in ${R}/HdaSsidPkg.dec @ONLY)
-foreach(header IN LISTS HDA_EDK2_HEADERS)
-  configure_file(${HDA_EDK2_DIR}/${header}.in ${R}/${header} @ONLY)
+# EDK2: the release folder is the binary package HdaSsidBinPkg: its DEC,
+# the package's public headers, the binary INFs, and the DSC and FDF snippets
+# a platform includes. The driver's INF carries its platform settings' file
+# offsets, read from the image. (The source modules are the repository
+# itself, HdaSsidPkg.)
+set(HDA_BIN_DIR ${PROJECT_SOURCE_DIR}/bin)
+set(HDA_PUBLIC_HEADERS include/Guid/HdaSsidVariable.h include/Guid/HdaSsidPkgTokenSpace.h
+  include/Ppi/PlatformSsidPolicy.h)
+configure_file(${HDA_BIN_DIR}/HdaSsidBinPkg.dec.in ${R}/HdaSsidBinPkg.dec @ONLY)
+foreach(file IN LISTS HDA_PUBLIC_HEADERS ITEMS License.txt)
+  configure_file(${PROJECT_SOURCE_DIR}/${file} ${R}/${file} COPYONLY)
 endforeach()
 add_custom_command(OUTPUT ${R}/HdaSsidDetectDxe.inf
   COMMAND ${CMAKE_COMMAND} -DHDAPACK=${PACK} -DIMAGE=${R}/HdaSsidDetectDxe.efi
-    -DTEMPLATE=${HDA_EDK2_DIR}/HdaSsidDetectDxe.inf.in -DOUT=${R}/HdaSsidDetectDxe.inf
+    -DTEMPLATE=${HDA_BIN_DIR}/HdaSsidDetectDxe.inf.in -DOUT=${R}/HdaSsidDetectDxe.inf
     -DHDA_DXE_FILE_GUID=${HDA_DXE_FILE_GUID} -DHDA_VERSION_STRING=${HDA_VERSION_STRING}
     "-DHDA_BOARD_LINE=${HDA_BOARD_LINE}"
     -P ${CMAKE_CURRENT_LIST_DIR}/WriteDriverInf.cmake
-  DEPENDS ${R}/HdaSsidDetectDxe.efi ${HDA_EDK2_DIR}/HdaSsidDetectDxe.inf.in
+  DEPENDS ${R}/HdaSsidDetectDxe.efi ${HDA_BIN_DIR}/HdaSsidDetectDxe.inf.in
     ${CMAKE_CURRENT_LIST_DIR}/WriteDriverInf.cmake hdapack
   VERBATIM)
-configure_file(${HDA_EDK2_DIR}/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei.inf @ONLY)
-configure_file(${HDA_EDK2_DIR}/HdaSsid.dsc.inc ${R}/HdaSsid.dsc.inc @ONLY)
-configure_file(${HDA_EDK2_DIR}/HdaSsidX64Pei.dsc.inc ${R}/HdaSsidX64Pei.dsc.inc @ONLY)
-configure_file(${HDA_EDK2_DIR}/HdaSsid.fdf.inc ${R}/HdaSsid.fdf.inc COPYONLY)
-configure_file(${HDA_EDK2_DIR}/HdaSsidSource.dsc.inc ${R}/HdaSsidSource.dsc.inc @ONLY)
-configure_file(${HDA_EDK2_DIR}/HdaSsidSourceX64Pei.dsc.inc ${R}/HdaSsidSourceX64Pei.dsc.inc @ONLY)
-
-# The source modules: INFs that EDK2 builds with the platform's toolchain and
-# libraries from Source/, a copy of the very files the images are built from
-# (the EDK2 half of env/ instead of the standalone one), and the board's
-# profile, which Source/boards/HdaPackageBoard.h names.
-set(HDA_PACKAGE_SOURCES
-  include/HdaSsidIds.h include/HdaSsidRecord.h include/HdaBoardProfile.h
-  env/EfiGuidText.h env/Char16Text.h env/VariablePolicy.h
-  env/edk2/UefiBase.h env/edk2/UefiTables.h env/edk2/PeiTables.h env/edk2/HwAccess.h env/edk2/HdaDebug.h
-  env/edk2/PlatformSettings.h
-  dxe/HdaSsidDetectDxe.cpp dxe/HdaSsidDetectDxe.h dxe/HdaProbe.cpp dxe/HdaProbe.h dxe/HdaTransport.cpp
-  dxe/HdaTransport.h dxe/HdaRegisters.h dxe/HdaPlatformSettings.h
-  pei/HdaSsidSelectPei.cpp pei/HdaSsidSelectPei.h pei/SsidTables.cpp pei/SsidTable.h pei/PlatformSsidPolicyPpi.h)
-set(HDA_SOURCE_FILES)
-foreach(file IN LISTS HDA_PACKAGE_SOURCES)
-  add_custom_command(OUTPUT ${R}/Source/${file}
-    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${file} ${R}/Source/${file}
-    DEPENDS ${PROJECT_SOURCE_DIR}/${file})
-  list(APPEND HDA_SOURCE_FILES Source/${file})
-endforeach()
-add_custom_command(OUTPUT ${R}/Source/boards/${HDA_BOARD_ID}.h
-  COMMAND ${CMAKE_COMMAND} -E copy ${PROFILE} ${R}/Source/boards/${HDA_BOARD_ID}.h
-  DEPENDS ${PROFILE})
-file(CONFIGURE OUTPUT ${R}/Source/boards/HdaPackageBoard.h
-  CONTENT "// The board profile this package was built for, beside this file.\n#include \"${HDA_BOARD_ID}.h\"\n")
-list(APPEND HDA_SOURCE_FILES Source/boards/${HDA_BOARD_ID}.h Source/boards/HdaPackageBoard.h)
-set(HDA_DXE_SOURCE_LINES "")
-set(HDA_PEI_SOURCE_LINES "")
-foreach(file IN LISTS HDA_PACKAGE_SOURCES)
-  if(file MATCHES "^(dxe|include|env)/")
-    string(APPEND HDA_DXE_SOURCE_LINES "  ../Source/${file}\n")
-  endif()
-  if(file MATCHES "^(pei|include|env)/" AND NOT file MATCHES "(HwAccess|PlatformSettings|UefiTables)\\.h$")
-    string(APPEND HDA_PEI_SOURCE_LINES "  ../Source/${file}\n")
-  endif()
-endforeach()
-string(APPEND HDA_DXE_SOURCE_LINES "  ../Source/boards/${HDA_BOARD_ID}.h\n  ../Source/boards/HdaPackageBoard.h")
-string(APPEND HDA_PEI_SOURCE_LINES "  ../Source/boards/${HDA_BOARD_ID}.h\n  ../Source/boards/HdaPackageBoard.h")
-# What C++ needs of EDK2's GCC-family toolchains (GCC, CLANGDWARF): C++20
-# (without it consteval and constinit do not compile), and no exceptions
-# (without it GCC adds unwind tables, .eh_frame_hdr, to the driver). Nothing
-# else changes the images: -fno-rtti and -fno-threadsafe-statics leave them
-# byte for byte the same, and code that would need them (a polymorphic
-# class, a local static with a constructor) fails to link for want of the
-# C++ runtime instead. Only the .cpp rule reads CXX_FLAGS; AutoGen.c, which
-# is C, would refuse C++ options in CC_FLAGS.
-set(HDA_CXX_BUILD_OPTIONS "  GCC:*_*_*_CXX_FLAGS = -std=c++20 -fno-exceptions")
-configure_file(${HDA_EDK2_DIR}/HdaSsidDetectDxe/HdaSsidDetectDxe.inf.in ${R}/HdaSsidDetectDxe/HdaSsidDetectDxe.inf @ONLY)
-configure_file(${HDA_EDK2_DIR}/HdaSsidSelectPei/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei/HdaSsidSelectPei.inf @ONLY)
+configure_file(${HDA_BIN_DIR}/HdaSsidSelectPei.inf.in ${R}/HdaSsidSelectPei.inf @ONLY)
+configure_file(${HDA_BIN_DIR}/HdaSsid.dsc.inc ${R}/HdaSsid.dsc.inc @ONLY)
+configure_file(${HDA_BIN_DIR}/HdaSsidX64Pei.dsc.inc ${R}/HdaSsidX64Pei.dsc.inc @ONLY)
+configure_file(${HDA_BIN_DIR}/HdaSsid.fdf.inc ${R}/HdaSsid.fdf.inc COPYONLY)
 
 set(HDA_RELEASE_FILES
   HdaSsidDetectDxe.efi HdaSsidSelectPei.efi HdaSsidSelectPei.te HdaSsidInfo.efi
@@ -198,14 +119,18 @@ set(HDA_RELEASE_FILES
   HdaSsidDetectDxe.depex HdaSsidSelectPei.depex
   HdaSsidDetectDxe.ffs HdaSsidSelectPei.ffs HdaSsidSelectPeiX64.ffs
   HdaSsidDetectDxe.inf HdaSsidSelectPei.inf HdaSsid.dsc.inc HdaSsidX64Pei.dsc.inc HdaSsid.fdf.inc
-  HdaSsidPkg.dec ${HDA_EDK2_HEADERS}
-  HdaSsidSource.dsc.inc HdaSsidSourceX64Pei.dsc.inc
-  HdaSsidDetectDxe/HdaSsidDetectDxe.inf HdaSsidSelectPei/HdaSsidSelectPei.inf ${HDA_SOURCE_FILES})
+  HdaSsidBinPkg.dec ${HDA_PUBLIC_HEADERS} License.txt)
 # Files an earlier version shipped must not linger where integrators copy from.
 file(GLOB_RECURSE present RELATIVE ${R} ${R}/*)
 list(REMOVE_ITEM present ${HDA_RELEASE_FILES} MANIFEST)
 foreach(stale IN LISTS present)
   file(REMOVE ${R}/${stale})
+endforeach()
+file(GLOB_RECURSE folders LIST_DIRECTORIES true RELATIVE ${R} ${R}/*)
+foreach(folder IN LISTS folders)
+  if(IS_DIRECTORY ${R}/${folder} AND NOT "include/Guid;include/Ppi;include" MATCHES "(^|;)${folder}(;|$)")
+    file(REMOVE_RECURSE ${R}/${folder})
+  endif()
 endforeach()
 list(TRANSFORM HDA_RELEASE_FILES PREPEND ${R}/ OUTPUT_VARIABLE HDA_RELEASE_PATHS)
 list(JOIN HDA_RELEASE_FILES "," HDA_RELEASE_NAMES)

@@ -1,10 +1,10 @@
 // Where the driver finds 00:1F.3 and the PM timer: the platform's two
-// settings (PlatformSettings.h: data in the standalone images, PCDs in an EDK2
+// settings (HdaSettings.h: data in the standalone images, PCDs in an EDK2
 // build), the PCI location, and which settings the code can use.
 #pragma once
 
-#include "PlatformSettings.h"
-#include "UefiBase.h"
+#include "HdaSettings.h"
+#include "HdaUefiBase.h"
 
 constexpr UINT32 PciEcamOffset(UINT32 Bus, UINT32 Device, UINT32 Function) {
   return Bus << 20 | Device << 15 | Function << 12;

@@ -1,11 +1,10 @@
 #include "HdaProbe.h"
 
 #include "HdaPlatformSettings.h"
-#include "HdaBoardProfile.h"
 #include "HdaDebug.h"
 #include "HdaRegisters.h"
 #include "HdaTransport.h"
-#include "HwAccess.h"
+#include "HdaHwAccess.h"
 
 // Without these checks settings patched to values the code cannot use would
 // address memory outside any configuration space, an absent device (all
@@ -85,23 +84,6 @@ HDA_CONTROLLER_STATE HdaControllerOpen(HDA_CONTROLLER_SESSION *Session) {
 VOID HdaControllerClose(const HDA_CONTROLLER_SESSION *Session) {
   MmioWrite8(Session->Base + HDA_REG_GCTL, static_cast<UINT8>(Session->SavedGctl));
   MmioWrite8(Session->Config + PCI_COMMAND_OFFSET, Session->SavedCommand);
-}
-
-// The board profile's variants, and the zero answer where the board records
-// it (a codec with no subsystem ID programmed; stored as 0).
-BOOLEAN HdaRecognisedSsid(UINT32 Response, HDA_SSID_WORD *Stored) {
-  switch (Response) {
-#define HDA_RECOGNISED_ANSWER(Name, Vendor, Device) case HdaAnswerOf(Vendor, Device):
-    HDA_BOARD_VARIANTS(HDA_RECOGNISED_ANSWER)
-#undef HDA_RECOGNISED_ANSWER
-#if HDA_BOARD_RECORDS_ZERO_ANSWER
-  case 0:
-#endif
-    *Stored = HdaRecordOfAnswer(Response);
-    return true;
-  default:
-    return false;
-  }
 }
 
 UINT32 HdaQueryCodec(UINT32 Base, UINT32 Codec, UINT32 *VendorId, UINT32 *SubsystemId) {

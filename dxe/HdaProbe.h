@@ -3,7 +3,12 @@
 #pragma once
 
 #include "HdaSsidRecord.h"
-#include "UefiBase.h"
+#include "HdaUefiBase.h"
+
+// The board's recognition of codec answers (HdaRecognisedSsid).
+extern "C" {
+#include <Library/HdaSsidBoardLib.h>
+}
 
 // What HdaControllerOpen changed and HdaControllerClose puts back.
 struct HDA_CONTROLLER_SESSION {
@@ -40,10 +45,6 @@ HDA_CONTROLLER_STATE HdaControllerOpen(HDA_CONTROLLER_SESSION *Session);
 
 // Restores GCTL's low byte, then the command register: the reverse order.
 VOID HdaControllerClose(const HDA_CONTROLLER_SESSION *Session);
-
-// The record value for a recognised subsystem-ID response (its two halves
-// swapped into the PCI layout), or FALSE when the response is not recognised.
-BOOLEAN HdaRecognisedSsid(UINT32 Response, HDA_SSID_WORD *Stored);
 
 // Sends the codec at Codec (0 to 2) the vendor-ID verb, which only proves
 // that it answers, and, when it did, the subsystem-ID verb: the one query of

@@ -3,7 +3,7 @@
 // verbs the probe sends (HD Audio 1.0a, 7.3).
 #pragma once
 
-#include "UefiBase.h"
+#include "HdaUefiBase.h"
 
 // PCI configuration space offsets and bits.
 constexpr UINT32 PCI_VENDOR_DEVICE_OFFSET = 0x00;

@@ -7,8 +7,8 @@
 #include "HdaDebug.h"
 #include "HdaProbe.h"
 #include "HdaSsidRecord.h"
-#include "UefiTables.h"
-#include "VariablePolicy.h"
+#include "HdaUefiTables.h"
+#include "HdaVariablePolicy.h"
 
 // Set by the entry point; constant-initialised, as nothing runs before it.
 constinit static EFI_BOOT_SERVICES *gHdaBootServices = nullptr;
@@ -16,25 +16,26 @@ constinit static EFI_RUNTIME_SERVICES *gHdaRuntimeServices = nullptr;
 
 // The only shape the record may have: 4 bytes, attributes exactly 0x7, no
 // lock. The driver's own calls name the variable through this entry, so the
-// name and GUID are stored once.
+// name and GUID (HDA_SSID_VARIABLE_GUID, gHdaSsidVariableGuid's value) are
+// stored once.
 struct HDA_SSID_VARIABLE_POLICY {
   VARIABLE_POLICY_ENTRY Entry;
-  CHAR16 Name[sizeof(HDA_SSID_VARIABLE_NAME) / sizeof(CHAR16)];
+  CHAR16 Name[sizeof(HDA_SSID_VARIABLE_NAME_CHAR16.Chars) / sizeof(CHAR16)];
 };
-constexpr UINT16 HDA_SSID_POLICY_SIZE = offsetof(HDA_SSID_VARIABLE_POLICY, Name) + sizeof(HDA_SSID_VARIABLE_NAME);
+constexpr UINT16 HDA_SSID_POLICY_SIZE = sizeof(VARIABLE_POLICY_ENTRY) + sizeof(HDA_SSID_VARIABLE_NAME_CHAR16.Chars);
 consteval HDA_SSID_VARIABLE_POLICY HdaSsidPolicy() {
   HDA_SSID_VARIABLE_POLICY Policy = {
       {VARIABLE_POLICY_ENTRY_REVISION, HDA_SSID_POLICY_SIZE, sizeof(VARIABLE_POLICY_ENTRY), HDA_SSID_VARIABLE_GUID,
-       HDA_SSID_RECORD_SIZE, HDA_SSID_RECORD_SIZE, HDA_SSID_VARIABLE_ATTRIBUTES, ~HDA_SSID_VARIABLE_ATTRIBUTES,
+       HDA_SSID_RECORD_SIZE, HDA_SSID_RECORD_SIZE, HDA_SSID_VARIABLE_ATTRIBUTES, ~static_cast<UINT32>(HDA_SSID_VARIABLE_ATTRIBUTES),
        VARIABLE_POLICY_TYPE_NO_LOCK, {0, 0, 0}},
       {}};
-  for (UINTN I = 0; I < sizeof(HDA_SSID_VARIABLE_NAME) / sizeof(CHAR16); ++I) {
-    Policy.Name[I] = HDA_SSID_VARIABLE_NAME[I];
+  for (UINTN I = 0; I < sizeof(Policy.Name) / sizeof(CHAR16); ++I) {
+    Policy.Name[I] = HDA_SSID_VARIABLE_NAME_CHAR16.Chars[I];
   }
   return Policy;
 }
 constinit static const HDA_SSID_VARIABLE_POLICY gHdaSsidPolicy = HdaSsidPolicy();
-static_assert(offsetof(HDA_SSID_VARIABLE_POLICY, Name) == sizeof(VARIABLE_POLICY_ENTRY));
+static_assert(offsetof(HDA_SSID_VARIABLE_POLICY, Name) == sizeof(VARIABLE_POLICY_ENTRY), "the name follows the entry");
 
 // DataSize 0 deletes the variable (UEFI 2.x, SetVariable). The record is
 // written as every boot writes it; only when the store refuses that with
@@ -96,8 +97,8 @@ extern "C" EFI_STATUS EFIAPI HdaSsidDxeEntryPoint(EFI_HANDLE ImageHandle,
   // the policy is registered now. Without the protocol the record is guarded
   // by the checks above only.
   EDKII_VARIABLE_POLICY_PROTOCOL *VariablePolicy;  // read only when located
-  const EFI_STATUS Located = gHdaBootServices->LocateProtocol(
-      const_cast<EFI_GUID *>(&EDKII_VARIABLE_POLICY_PROTOCOL_GUID), nullptr, reinterpret_cast<VOID **>(&VariablePolicy));
+  const EFI_STATUS Located = gHdaBootServices->LocateProtocol(&gEdkiiVariablePolicyProtocolGuid, nullptr,
+                                                              reinterpret_cast<VOID **>(&VariablePolicy));
   if (!EFI_ERROR(Located)) {
     const EFI_STATUS Registered = VariablePolicy->RegisterVariablePolicy(&gHdaSsidPolicy.Entry);
     DEBUG((EFI_ERROR(Registered) ? DEBUG_ERROR : DEBUG_INFO, "HdaSsidDetectDxe: variable policy for the record: %r\n",

@@ -2,7 +2,7 @@
 // and its End-of-DXE notification.
 #pragma once
 
-#include "UefiTables.h"
+#include "HdaUefiTables.h"
 
 extern "C" {
 EFI_STATUS EFIAPI HdaSsidDxeEntryPoint(EFI_HANDLE ImageHandle, EFI_SYSTEM_TABLE *SystemTable);

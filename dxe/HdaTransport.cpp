@@ -2,7 +2,7 @@
 
 #include "HdaPlatformSettings.h"
 #include "HdaRegisters.h"
-#include "HwAccess.h"
+#include "HdaHwAccess.h"
 
 // One wait of at most PM_TIMER_BLOCK_TICKS. Ends when the counter has moved
 // past Target; also ends when the counter cannot be timed against: stuck for

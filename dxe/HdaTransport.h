@@ -1,7 +1,7 @@
 // HD Audio Immediate Command transport, paced by the ACPI PM timer.
 #pragma once
 
-#include "UefiBase.h"
+#include "HdaUefiBase.h"
 
 // Status polls per verb and PM-timer ticks between them: 200 x 17 ticks at
 // 3.579545 MHz is about 0.95 ms before a codec is given up.

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "HdaBoardProfile.h"
-#include "SsidTable.h"
+#include "HdaBoardTables.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The board-settings block of a shipped driver or bring-up application: the
 // ECAM base and the PM-timer port the image carries as data (its layout is
-// env/standalone/PlatformSettings.h's HDA_PLATFORM_SETTINGS), found by its signature in a PE32+
+// env/standalone/HdaSettings.h's HDA_PLATFORM_SETTINGS), found by its signature in a PE32+
 // image, or in the PE32 section of a firmware file, and rewritten there as
 // EDK2's build patches a binary module's PatchableInModule PCDs: the field's
 // bytes and nothing else.

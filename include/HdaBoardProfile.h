@@ -7,12 +7,14 @@
 
 #include "HdaSsidRecord.h"
 
-// Every build of the project names the profile; an EDK2 build of the
-// package's source modules finds its board beside its profile's copy.
+// A board's HdaSsidBoardLib instance includes its profile before this file;
+// the project's own builds name it in HDA_BOARD_PROFILE_HEADER.
+#ifndef HDA_BOARD_NAME
 #ifndef HDA_BOARD_PROFILE_HEADER
-#define HDA_BOARD_PROFILE_HEADER "HdaPackageBoard.h"
+#error "board profile: include the board's profile first, or name it in HDA_BOARD_PROFILE_HEADER"
 #endif
 #include HDA_BOARD_PROFILE_HEADER
+#endif
 
 #ifndef HDA_BOARD_NAME
 #error "board profile: HDA_BOARD_NAME is not defined (the board's name, a string)"

@@ -1,27 +1,19 @@
 // The stored codec subsystem ID: the one record HdaSsidDetectDxe writes at End
-// of DXE and HdaSsidSelectPei reads in the next boot. Both modules build it
-// from this definition only.
+// of DXE and HdaSsidSelectPei reads in the next boot. Both modules take it
+// from the package's header Guid/HdaSsidVariable.h (its GUID, in an EDK2
+// build, from AutoGen as gHdaSsidVariableGuid); this adds what C++ needs.
 #pragma once
 
-#include "UefiBase.h"
+#include "HdaUefiBase.h"
 
-#include "Char16Text.h"
-#include "HdaSsidIds.h"
+extern "C" {
+#include <Guid/HdaSsidVariable.h>
+}
 
-inline constexpr CHAR16_TEXT<sizeof(HDA_SSID_VARIABLE_NAME_TEXT)> HDA_SSID_VARIABLE_NAME_CHARS =
-    Char16Text(HDA_SSID_VARIABLE_NAME_TEXT);
-inline constexpr const CHAR16 (&HDA_SSID_VARIABLE_NAME)[sizeof(HDA_SSID_VARIABLE_NAME_TEXT)] =
-    HDA_SSID_VARIABLE_NAME_CHARS.Chars;
-inline constexpr EFI_GUID HDA_SSID_VARIABLE_GUID = EfiGuid(HDA_SSID_VARIABLE_GUID_TEXT);
+#include "HdaChar16Text.h"
 
-constexpr UINT32 HDA_SSID_VARIABLE_ATTRIBUTES = EFI_VARIABLE_NON_VOLATILE |
-                                                EFI_VARIABLE_BOOTSERVICE_ACCESS |
-                                                EFI_VARIABLE_RUNTIME_ACCESS;
-
-// The record's value: one little-endian UINT32 in the layout of PCI config
-// register 0x2C, subsystem vendor ID in bits 15:0, subsystem ID in bits 31:16.
-typedef UINT32 HDA_SSID_WORD;
-constexpr UINTN HDA_SSID_RECORD_SIZE = sizeof(HDA_SSID_WORD);
+inline constexpr CHAR16_TEXT<sizeof(HDA_SSID_VARIABLE_NAME) / sizeof(HDA_SSID_VARIABLE_NAME[0])>
+    HDA_SSID_VARIABLE_NAME_CHAR16 = Char16Text(HDA_SSID_VARIABLE_NAME);
 
 constexpr HDA_SSID_WORD HdaSsidWord(UINT16 SubsystemVendorId, UINT16 SubsystemId) {
   return static_cast<HDA_SSID_WORD>(SubsystemId) << 16 | SubsystemVendorId;
@@ -30,5 +22,6 @@ constexpr HDA_SSID_WORD HdaSsidWord(UINT16 SubsystemVendorId, UINT16 SubsystemId
 // The codec variants a board may carry, and their records, come from its
 // profile: HdaBoardProfile.h.
 
-static_assert(sizeof(HDA_SSID_VARIABLE_NAME) == 11 * sizeof(CHAR16));
+static_assert(sizeof(HDA_SSID_VARIABLE_NAME_CHAR16.Chars) == 11 * sizeof(CHAR16));
 static_assert(HDA_SSID_VARIABLE_ATTRIBUTES == 0x7);
+static_assert(HDA_SSID_RECORD_SIZE == 4);

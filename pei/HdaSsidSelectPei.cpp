@@ -1,13 +1,17 @@
 // HdaSsidSelectPei: early in each boot, point the platform's subsystem-ID
 // policy at the table for the codec the previous boot's End-of-DXE probe
 // found, unless the default already fits or a table was already chosen.
+// The board's tables come from its HdaSsidBoardLib.
 
 #include "HdaSsidSelectPei.h"
 
 #include "HdaDebug.h"
 #include "HdaSsidRecord.h"
-#include "PlatformSsidPolicyPpi.h"
-#include "SsidTable.h"
+#include "HdaSsidTable.h"
+
+extern "C" {
+#include <Library/HdaSsidBoardLib.h>
+}
 
 extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle,
                                                   const EFI_PEI_SERVICES **PeiServices) {
@@ -25,7 +29,7 @@ extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle
   HDA_SSID_WORD Stored = 0;
   UINTN DataSize = sizeof(Stored);
   UINT32 Attributes = 0;
-  Status = VariablePpi->GetVariable(VariablePpi, HDA_SSID_VARIABLE_NAME, &HDA_SSID_VARIABLE_GUID,
+  Status = VariablePpi->GetVariable(VariablePpi, HDA_SSID_VARIABLE_NAME_CHAR16.Chars, &gHdaSsidVariableGuid,
                                     &Attributes, &DataSize, &Stored);
   if (EFI_ERROR(Status)) {
     DEBUG((DEBUG_INFO, "HdaSsidSelectPei: no record read: %r\n", Status));
@@ -42,7 +46,7 @@ extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle
   }
 
   PLATFORM_SSID_POLICY_PPI *Policy = nullptr;
-  Status = (*PeiServices)->LocatePpi(PeiServices, &PLATFORM_SSID_POLICY_PPI_GUID, 0, nullptr,
+  Status = (*PeiServices)->LocatePpi(PeiServices, &gPlatformSsidPolicyPpiGuid, 0, nullptr,
                                      reinterpret_cast<VOID **>(&Policy));
   if (EFI_ERROR(Status)) {
     DEBUG((DEBUG_WARN, "HdaSsidSelectPei: no subsystem-ID policy PPI: %r\n", Status));
@@ -54,15 +58,13 @@ extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle
            Policy->SsidTable != nullptr ? "a table was already chosen" : "the record is the default table's word"));
     return Status;
   }
-  // The board profile's variants in order; an unknown record selects nothing.
-#define HDA_SELECT_VARIANT(Name, Vendor, Device)                                 \
-  if (Stored == HDA_SSID_VARIANT_##Name) {                                       \
-    Policy->SsidTable = SsidTable##Name.Entries;                                 \
-    DEBUG((DEBUG_INFO, "HdaSsidSelectPei: SsidTable" #Name " chosen\n"));       \
-  } else
-  HDA_BOARD_VARIANTS(HDA_SELECT_VARIANT) {
+  const CHAR8 *TableName = nullptr;
+  const SSID_TABLE_ENTRY *Table = HdaVariantTable(Stored, &TableName);
+  if (Table != nullptr) {
+    Policy->SsidTable = Table;
+    DEBUG((DEBUG_INFO, "HdaSsidSelectPei: %a chosen\n", TableName));
+  } else {
     DEBUG((DEBUG_INFO, "HdaSsidSelectPei: the record names no variant: nothing chosen\n"));
   }
-#undef HDA_SELECT_VARIANT
   return Status;
 }

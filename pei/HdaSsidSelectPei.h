@@ -1,7 +1,7 @@
 // HdaSsidSelectPei's PEIM entry point.
 #pragma once
 
-#include "PeiTables.h"
+#include "HdaPeiTables.h"
 
 extern "C" EFI_STATUS EFIAPI HdaSsidPeiEntryPoint(EFI_PEI_FILE_HANDLE FileHandle,
                                                   const EFI_PEI_SERVICES **PeiServices);

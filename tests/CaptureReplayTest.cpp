@@ -15,7 +15,7 @@
 #include "HdaBoardProfile.h"
 #include "HdaBench.h"
 #include "HdaSsidDetectDxe.h"
-#include "PlatformSettings.h"
+#include "HdaSettings.h"
 
 using namespace bench;
 

@@ -438,7 +438,7 @@ TEST(Retarget, WritesOnlyTheBoardSettings) {
 // image each offset holds the value the entry and the package's DEC give.
 TEST(DriverInf, PatchPcdOffsetsHoldTheDefaultsInTheShippedImage) {
   const std::string Inf = ReadText(kRelease / "HdaSsidDetectDxe.inf");
-  const std::string Dec = ReadText(kRelease / "HdaSsidPkg.dec");
+  const std::string Dec = ReadText(kRelease / "HdaSsidBinPkg.dec");
   const Bytes Image = Load(kRelease / "HdaSsidDetectDxe.efi");
   std::string Error;
   const auto Block = settings::Find(Image, &Error);

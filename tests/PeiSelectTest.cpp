@@ -5,7 +5,7 @@
 
 #include "FakePei.h"
 #include "HdaSsidSelectPei.h"
-#include "SsidTable.h"
+#include "HdaBoardTables.h"
 
 using namespace bench;
 
@@ -125,12 +125,12 @@ TEST(PeiSelect, CallsLocateReadLocateInOrderWithTheRecordsArguments) {
   EXPECT_TRUE(Pei.Calls[0].Guid == gEfiPeiReadOnlyVariable2PpiGuid);
   EXPECT_EQ(Pei.Calls[1].What, PeiCall::GetVariable);
   EXPECT_EQ(Pei.Calls[1].VariableName, u"ZelHdaSsid");
-  EXPECT_TRUE(Pei.Calls[1].Guid == HDA_SSID_VARIABLE_GUID);
+  EXPECT_TRUE(Pei.Calls[1].Guid == gHdaSsidVariableGuid);
   EXPECT_TRUE(Pei.Calls[1].AttributesRequested);
   EXPECT_EQ(Pei.Calls[1].DataSizeIn, 4u);
   EXPECT_EQ(Pei.Calls[1].BufferBefore, Bytes(0)) << "the value is preset to 0 before the read";
   EXPECT_EQ(Pei.Calls[2].What, PeiCall::LocatePpi);
-  EXPECT_TRUE(Pei.Calls[2].Guid == PLATFORM_SSID_POLICY_PPI_GUID);
+  EXPECT_TRUE(Pei.Calls[2].Guid == gPlatformSsidPolicyPpiGuid);
   for (const PeiCall &Call : {Pei.Calls[0], Pei.Calls[2]}) {
     EXPECT_EQ(Call.Instance, 0u);
     EXPECT_FALSE(Call.DescriptorRequested);

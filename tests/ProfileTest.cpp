@@ -8,7 +8,7 @@
 #include "HdaBoardProfile.h"
 #include "HdaProbe.h"
 #include "HdaSsidSelectPei.h"
-#include "SsidTable.h"
+#include "HdaBoardTables.h"
 
 using namespace bench;
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 
 #include "HdaBoardProfile.h"
-#include "SsidTable.h"
+#include "HdaBoardTables.h"
 
 namespace size_bars {
 
@@ -24,7 +24,7 @@ constexpr size_t kPeim = 800 + kTables + 32 * kExtraVariants;
 // The TE form drops 272 bytes of PE headers.
 constexpr size_t kPeimTe = kPeim - 272;
 // The application names each variant.
-constexpr size_t kApplication = 13024 + 192 * kExtraVariants;
+constexpr size_t kApplication = 13056 + 192 * kExtraVariants;
 
 static_assert(!HDA_TEST_TARGET_BOARD || (kDriver == 1248 && kPeim == 3488 && kPeimTe == 3216),
               "the target board's bars are its sizes");

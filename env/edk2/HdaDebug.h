@@ -2,7 +2,7 @@
 // compiles the messages out (MDEPKG_NDEBUG), as every module's.
 #pragma once
 
-#include "UefiBase.h"
+#include "HdaUefiBase.h"
 
 extern "C" {
 #include <Library/DebugLib.h>

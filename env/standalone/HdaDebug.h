@@ -5,7 +5,7 @@
 // DebugLib (env/edk2/HdaDebug.h).
 #pragma once
 
-#include "UefiBase.h"
+#include "HdaUefiBase.h"
 
 constexpr UINTN DEBUG_WARN = 0x00000002;
 constexpr UINTN DEBUG_INFO = 0x00000040;

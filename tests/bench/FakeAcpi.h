@@ -14,8 +14,8 @@
 #include <tuple>
 #include <vector>
 
-#include "PlatformSettings.h"
-#include "UefiTables.h"
+#include "HdaSettings.h"
+#include "HdaUefiTables.h"
 
 namespace bench {
 

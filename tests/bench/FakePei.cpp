@@ -20,7 +20,7 @@ EFI_STATUS EFIAPI FakeLocatePpi(const EFI_PEI_SERVICES **, const EFI_GUID *Guid,
     *Ppi = &Pei.VariablePpi;
     return Pei.VariableLocateStatus;
   }
-  if (Instance == 0 && *Guid == PLATFORM_SSID_POLICY_PPI_GUID && Pei.PolicyInstalled) {
+  if (Instance == 0 && *Guid == gPlatformSsidPolicyPpiGuid && Pei.PolicyInstalled) {
     *Ppi = &Pei.Policy;
     return Pei.PolicyLocateStatus;
   }

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "PeiTables.h"
+#include "HdaPeiTables.h"
 #include "RecordStore.h"
-#include "PlatformSsidPolicyPpi.h"
+#include "HdaSsidTable.h"
 
 namespace bench {
 

@@ -4,7 +4,7 @@
 
 #include "HdaBench.h"
 #include "RecordStore.h"
-#include "VariablePolicy.h"
+#include "HdaVariablePolicy.h"
 
 namespace bench {
 
@@ -55,8 +55,8 @@ EFI_STATUS EFIAPI FakeSetVariable(const CHAR16 *Name, const EFI_GUID *Guid, UINT
   Call.HardwareAccessesBefore = HardwareAccessesSoFar();
   FakeUefi &Uefi = FakeUefi::Current();
   Uefi.SetVariableCalls.push_back(std::move(Call));
-  if (Name == nullptr || Guid == nullptr || std::u16string(Name) != HDA_SSID_VARIABLE_NAME ||
-      !(*Guid == HDA_SSID_VARIABLE_GUID)) {
+  if (Name == nullptr || Guid == nullptr || std::u16string(Name) != HDA_SSID_VARIABLE_NAME_CHAR16.Chars ||
+      !(*Guid == gHdaSsidVariableGuid)) {
     return EFI_INVALID_PARAMETER;  // the driver names no other variable
   }
   constexpr UINT32 Authenticated = EFI_VARIABLE_AUTHENTICATED_WRITE_ACCESS |
@@ -96,7 +96,7 @@ EFI_STATUS EFIAPI FakeRegisterVariablePolicy(const VARIABLE_POLICY_ENTRY *Entry)
 EDKII_VARIABLE_POLICY_PROTOCOL gFakeVariablePolicy = {0x20000, nullptr, nullptr, FakeRegisterVariablePolicy};
 
 EFI_STATUS EFIAPI FakeLocateProtocol(const EFI_GUID *Protocol, VOID *, VOID **Interface) {
-  if (FakeUefi::Current().HasVariablePolicy && *Protocol == EDKII_VARIABLE_POLICY_PROTOCOL_GUID) {
+  if (FakeUefi::Current().HasVariablePolicy && *Protocol == gEdkiiVariablePolicyProtocolGuid) {
     *Interface = &gFakeVariablePolicy;
     return EFI_SUCCESS;
   }

@@ -15,7 +15,7 @@
 
 #include "HdaSsidRecord.h"
 #include "RecordStore.h"
-#include "UefiTables.h"
+#include "HdaUefiTables.h"
 
 namespace bench {
 

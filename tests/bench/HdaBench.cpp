@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "HdaPlatformSettings.h"
-#include "HwAccess.h"
+#include "HdaHwAccess.h"
 
 namespace bench {
 

@@ -21,7 +21,7 @@ enum class AttributesReported { Always, WithDataOnly, Never };
 inline EFI_STATUS ReadStoredRecord(const std::optional<std::vector<uint8_t>> &Record, UINT32 StoredAttributes,
                                    const CHAR16 *Name, const EFI_GUID *Guid, UINT32 *Attributes, UINTN *DataSize,
                                    VOID *Data, AttributesReported Reported = AttributesReported::Always) {
-  if (!Record || std::u16string(Name) != HDA_SSID_VARIABLE_NAME || !(*Guid == HDA_SSID_VARIABLE_GUID)) {
+  if (!Record || std::u16string(Name) != HDA_SSID_VARIABLE_NAME_CHAR16.Chars || !(*Guid == gHdaSsidVariableGuid)) {
     return EFI_NOT_FOUND;
   }
   const bool TooSmall = *DataSize < Record->size();

@@ -4,8 +4,8 @@
 // SsidTable points at, so the system test can see HdaSsidSelectPei's choice.
 // It assumes nothing of the board profile: one build serves every board.
 
-#include "PeiTables.h"
-#include "PlatformSsidPolicyPpi.h"
+#include "HdaPeiTables.h"
+#include "HdaSsidTable.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ EFI_STATUS EFIAPI OnEndOfPei(const EFI_PEI_SERVICES **, EFI_PEI_NOTIFY_DESCRIPTO
 }
 
 constinit EFI_PEI_PPI_DESCRIPTOR gPolicyDescriptor = {
-    EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST, &PLATFORM_SSID_POLICY_PPI_GUID, &gPolicy};
+    EFI_PEI_PPI_DESCRIPTOR_PPI | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST, &gPlatformSsidPolicyPpiGuid, &gPolicy};
 
 constinit EFI_PEI_NOTIFY_DESCRIPTOR gEndOfPeiNotify = {
     EFI_PEI_PPI_DESCRIPTOR_NOTIFY_CALLBACK | EFI_PEI_PPI_DESCRIPTOR_TERMINATE_LIST,

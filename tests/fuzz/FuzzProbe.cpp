@@ -167,7 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *Data, size_t Size) {
   }
 
   for (const SetVariableCall &Call : Uefi.SetVariableCalls) {
-    Check(Call.Name == u"ZelHdaSsid" && Call.Guid && *Call.Guid == HDA_SSID_VARIABLE_GUID, "the record's name, GUID");
+    Check(Call.Name == u"ZelHdaSsid" && Call.Guid && *Call.Guid == gHdaSsidVariableGuid, "the record's name, GUID");
   }
   if (!Usable) {
     Check(Uefi.SetVariableCalls.empty(), "no write without a usable controller");

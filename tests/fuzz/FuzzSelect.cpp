@@ -13,7 +13,7 @@
 
 #include "FakePei.h"
 #include "HdaSsidSelectPei.h"
-#include "SsidTable.h"
+#include "HdaBoardTables.h"
 
 using namespace bench;
 

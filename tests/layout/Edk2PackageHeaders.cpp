@@ -1,7 +1,7 @@
-// HdaSsidPkg's C headers (generated into the release folder), compiled with
-// just enough of EDK2's base types to stand: their GUIDs, layouts and
-// constants, kept in a unit of their own because the names collide with our
-// C++ definitions.
+// HdaSsidPkg's public C headers (include/Guid, include/Ppi), compiled with
+// just enough of EDK2's base types to stand, as a C module includes them:
+// their GUIDs, layouts and constants, kept in a unit of their own because
+// the names collide with the standalone build's definitions.
 #include <cstddef>
 #include <cstdint>
 
@@ -26,9 +26,11 @@ struct EFI_GUID {
 #define EFI_VARIABLE_RUNTIME_ACCESS 0x00000004
 // Built with -fshort-wchar, as EDK2 builds: L"" is UTF-16.
 static_assert(sizeof(wchar_t) == 2);
+extern "C" {
 #include "Guid/HdaSsidPkgTokenSpace.h"
 #include "Guid/HdaSsidVariable.h"
 #include "Ppi/PlatformSsidPolicy.h"
+}
 
 constexpr EFI_GUID kVariable = HDA_SSID_VARIABLE_GUID, kPolicy = PLATFORM_SSID_POLICY_PPI_GUID,
                    kTokenSpace = HDA_SSID_PKG_TOKEN_SPACE_GUID;

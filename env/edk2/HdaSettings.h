@@ -1,0 +1,15 @@
+// The driver's two platform settings in an EDK2 build: the platform's own
+// ECAM window (MdePkg's PcdPciExpressBaseAddress, which its PciExpressLib
+// reaches configuration space through with the same accesses) and
+// HdaSsidPkg's PM-timer port, of whatever PCD type the platform declares
+// them (FixedAtBuild, PatchableInModule, Dynamic).
+#pragma once
+
+#include "HdaUefiBase.h"
+
+extern "C" {
+#include <Library/PcdLib.h>
+}
+
+inline UINT64 HdaSettingEcamBase() { return PcdGet64(PcdPciExpressBaseAddress); }
+inline UINT16 HdaSettingPmTimerPort() { return PcdGet16(PcdHdaSsidAcpiPmTimerPort); }

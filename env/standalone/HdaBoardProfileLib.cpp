@@ -1,0 +1,5 @@
+// The HdaSsidBoardLib of the board profile the build names in
+// HDA_BOARD_PROFILE_HEADER: the board of the standalone images and the host
+// tests. (An EDK2 platform maps the library class to its board's instance,
+// boards/<Board>.inf.)
+#include "HdaSsidBoardLibrary.h"

@@ -1,0 +1,4 @@
+#include "HdaSettings.h"
+
+constinit volatile HDA_PLATFORM_SETTINGS gHdaPlatformSettings = {
+    {'H', 'D', 'A', 'B', 'O', 'A', 'R', 'D'}, HDA_PLATFORM_ECAM_BASE, HDA_PLATFORM_PM_TIMER_PORT, {0, 0, 0}};
