@@ -1,7 +1,13 @@
-// The emulated board: QEMU's q35 machine with its Intel HD Audio controller
-// at 00:1F.3 (smbus=off frees that slot) and one of QEMU's codecs, under
-// Debian's OVMF (2022.11). Its tables give every device QEMU's own subsystem
-// ID (vendor 0x1AF4, device 0x1100) by default.
+/** @file
+  The emulated board: QEMU's q35 machine with its Intel HD Audio controller
+  at 00:1F.3 (smbus=off frees that slot) and one of QEMU's codecs, under
+  Debian's OVMF (2022.11). Its tables give every device QEMU's own subsystem
+  ID (vendor 0x1AF4, device 0x1100) by default.
+
+  Copyright (c) 2026, HdaSsid contributors. All rights reserved.<BR>
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
 #pragma once
 
 #define HDA_BOARD_NAME "QEMU q35 (emulated board)"

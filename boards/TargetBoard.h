@@ -1,7 +1,13 @@
-// The target board: the codecs it may carry, the PCI subsystem-ID tables
-// that follow from them, and where its platform puts the two things the
-// driver needs. include/HdaBoardProfile.h checks this at compile time and
-// builds the records, the recognition and the tables from it.
+/** @file
+  The target board: the codecs it may carry, the PCI subsystem-ID tables
+  that follow from them, and where its platform puts the two things the
+  driver needs. include/HdaBoardProfile.h checks this at compile time and
+  builds the records, the recognition and the tables from it.
+
+  Copyright (c) 2026, HdaSsid contributors. All rights reserved.<BR>
+  SPDX-License-Identifier: BSD-2-Clause-Patent
+**/
+
 #pragma once
 
 #define HDA_BOARD_NAME "target board"

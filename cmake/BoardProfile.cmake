@@ -41,7 +41,7 @@ endfunction()
 function(hda_board_profile_setting VAR FILE MACRO)
   file(STRINGS "${FILE}" lines REGEX "^[ \t]*#[ \t]*define[ \t]+${MACRO}[ \t]")
   list(LENGTH lines count)
-  if(NOT count EQUAL 1 OR NOT lines MATCHES "define[ \t]+${MACRO}[ \t]+(0x[0-9A-Fa-f]+)[uU]?[ \t]*(//.*|/\\*.*)?$")
+  if(NOT count EQUAL 1 OR NOT lines MATCHES "define[ \t]+${MACRO}[ \t]+(0x[0-9A-Fa-f]+)[uU]?[ \t\r]*(//.*|/\\*.*)?$")
     message(FATAL_ERROR "board profile ${FILE}: give the board's default setting on one line as\n"
       "  #define ${MACRO} 0x...\n(the build reads it from there; found ${count} such lines)")
   endif()

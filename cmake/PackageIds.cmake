@@ -44,7 +44,7 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${HDA_PACKAGE_DEC
 
 file(STRINGS ${HDA_PACKAGE_DEC} dec_guids REGEX "^[ \t]*g[A-Za-z0-9]+Guid[ \t]*=[ \t]*{")
 foreach(line IN LISTS dec_guids)
-  string(REGEX MATCH "^[ \t]*(g[A-Za-z0-9]+Guid)[ \t]*=[ \t]*({.*})[ \t]*$" found "${line}")
+  string(REGEX MATCH "^[ \t]*(g[A-Za-z0-9]+Guid)[ \t]*=[ \t]*({[^}]*}[^}]*})[ \t\r]*$" found "${line}")
   hda_dec_guid(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
 endforeach()
 
@@ -52,7 +52,7 @@ endforeach()
 # metadata file's [Defines].
 function(hda_defines_value VAR FILE KEY)
   file(STRINGS ${FILE} lines REGEX "^[ \t]*${KEY}[ \t]*=")
-  if(NOT lines MATCHES "=[ \t]*([^ \t#]+)")
+  if(NOT lines MATCHES "=[ \t]*([^ \t\r#]+)")
     message(FATAL_ERROR "${FILE} gives no ${KEY}")
   endif()
   set(${VAR} "${CMAKE_MATCH_1}" PARENT_SCOPE)

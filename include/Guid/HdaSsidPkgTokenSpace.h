@@ -5,12 +5,9 @@
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
-#ifndef HDA_SSID_PKG_TOKEN_SPACE_H_
-#define HDA_SSID_PKG_TOKEN_SPACE_H_
+#pragma once
 
 #define HDA_SSID_PKG_TOKEN_SPACE_GUID \
   { 0x3199B21A, 0x15E6, 0x4ECF, { 0x95, 0x39, 0x05, 0xCE, 0x1B, 0xDD, 0xCE, 0xAA } }
 
 extern EFI_GUID  gHdaSsidPkgTokenSpaceGuid;
-
-#endif

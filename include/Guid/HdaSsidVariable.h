@@ -7,8 +7,7 @@
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
-#ifndef HDA_SSID_VARIABLE_H_
-#define HDA_SSID_VARIABLE_H_
+#pragma once
 
 #define HDA_SSID_VARIABLE_GUID \
   { 0x01368881, 0xC4AD, 0x4B1D, { 0xB6, 0x31, 0xD5, 0x7A, 0x8E, 0xC8, 0xDB, 0x6B } }
@@ -29,5 +28,3 @@ typedef UINT32 HDA_SSID_WORD;
 #define HDA_SSID_RECORD_SIZE  sizeof (HDA_SSID_WORD)
 
 extern EFI_GUID  gHdaSsidVariableGuid;
-
-#endif

@@ -11,8 +11,7 @@
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
-#ifndef HDA_SSID_BOARD_LIB_H_
-#define HDA_SSID_BOARD_LIB_H_
+#pragma once
 
 #include <Guid/HdaSsidVariable.h>
 #include <Ppi/PlatformSsidPolicy.h>
@@ -62,5 +61,3 @@ HdaVariantTable (
   IN  HDA_SSID_WORD  Record,
   OUT CONST CHAR8    **TableName  OPTIONAL
   );
-
-#endif

@@ -8,8 +8,7 @@
   SPDX-License-Identifier: BSD-2-Clause-Patent
 **/
 
-#ifndef PLATFORM_SSID_POLICY_PPI_H_
-#define PLATFORM_SSID_POLICY_PPI_H_
+#pragma once
 
 #define PLATFORM_SSID_POLICY_PPI_GUID \
   { 0x38965BB5, 0x8097, 0x40F5, { 0xB7, 0x42, 0x8C, 0xC1, 0x4A, 0x64, 0x9B, 0x64 } }
@@ -40,5 +39,3 @@ typedef struct {
 } PLATFORM_SSID_POLICY_PPI;
 
 extern EFI_GUID  gPlatformSsidPolicyPpiGuid;
-
-#endif
