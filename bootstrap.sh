@@ -1,4 +1,6 @@
 #!/bin/sh
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Installs what building and testing this project needs on Debian 12, as root.
 # Does nothing when everything is already there, so the README's commands can
 # call it every time.

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The platform settings as the firmware's ACPI tables describe them: the ECAM
 // window of segment 0 from MCFG (PCI Firmware 3.x, 4.1.2) and the PM timer
 // from the FADT (ACPI 6.x, 5.2.9). Each table is checked (signature, length,

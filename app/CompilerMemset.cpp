@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The application's memset: clang zeroes its larger locals with a call to
 // memset, and no library is linked into the image. The bytes are written
 // through a volatile pointer so the loop is not itself turned back into a

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // Line-at-a-time text output for a freestanding UEFI application: build a
 // line from ASCII text and hexadecimal numbers, then print it on ConOut.
 #pragma once

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // HdaSsidInfo: a UEFI Shell application for board bring-up. It shows what
 // HdaSsidDetectDxe sees on this board and says whether the board meets the
 // driver's contract, item by item, ending in one verdict line. It takes the

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // A capture: the MMIO accesses of HdaSsidInfo.efi's dry run of the driver's
 // probe, in order, as lines the host bench reads back and replays against the
 // driver (tests/CaptureReplayTest.cpp), so that a board's behaviour becomes a

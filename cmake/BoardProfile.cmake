@@ -1,3 +1,6 @@
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
+#
 # Board profiles (boards/<name>.h): where one is, the settings it gives, and
 # whether it compiles. A profile's checks are static assertions in
 # include/HdaBoardProfile.h and pei/SsidTable.h; hda_check_board_profile runs

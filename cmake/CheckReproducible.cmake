@@ -1,3 +1,6 @@
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
+#
 # cmake -DSOURCE_DIR=<tree> -DWORK_DIR=<scratch> [-DEXTRA_ARGS=<-Dname=value|...>]
 #       -P CheckReproducible.cmake
 # Builds the release folder from clean twice, from two copies of the sources

@@ -1,3 +1,6 @@
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
+#
 # hda_firmware_image(NAME ENTRY <symbol> SOURCES <files...> [DEFINES <defs...>]
 #                    [OBJECTS <hda_firmware_objects libraries...>]
 #                    [SUBSYSTEM efi_boot_service_driver|efi_application]

@@ -1,3 +1,6 @@
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
+#
 # The GUIDs the packaging needs, read from where EDK2 reads them: the
 # package's DEC (HdaSsidPkg.dec at the top of the tree) and the modules' INFs.
 # Sets, for each DEC GUID name <g...Guid>, <g...Guid>_C (its C initializer)

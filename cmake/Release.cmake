@@ -1,3 +1,6 @@
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
+#
 # The release folders, one per board profile built (release/ for the board
 # configured, release-q35/ for the emulated one): images, the TE form of the
 # PEIM, dependency expressions, firmware files, the EDK2 package HdaSsidPkg

@@ -1,3 +1,6 @@
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
+#
 # cmake -DHDAPACK=<exe> -DIMAGE=<driver .efi> -DTEMPLATE=<inf.in> -DOUT=<inf>
 #       -DHDA_DXE_FILE_GUID=<guid> -DHDA_VERSION_STRING=<text> -P WriteDriverInf.cmake
 # Writes the driver's binary INF with a [PatchPcd] entry for each board

@@ -1,3 +1,6 @@
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
+#
 # cmake -DDIR=<folder> -DFILES=<name,name,...> -DSOURCE_DIR=<tree> -DHEADER=<text>
 #       -DBOARD=<text> -DPROFILE_LINES=<file> -DCOMPILER=<text> -DLINKER=<text> -P WriteManifest.cmake
 # Writes DIR/MANIFEST: what was built from which source revision, for which

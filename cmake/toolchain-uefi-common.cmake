@@ -1,3 +1,6 @@
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
+#
 # Shared part of the firmware cross builds: clang emitting COFF objects for
 # HDA_FIRMWARE_TARGET, linked by lld-link, no C library and no default
 # libraries. The compiler and linker are the host build's choice

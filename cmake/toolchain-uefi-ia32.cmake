@@ -1,3 +1,6 @@
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
+#
 # Cross build of IA32 PI images: COFF objects with the C calling convention
 # (EFIAPI on IA32).
 set(CMAKE_SYSTEM_PROCESSOR x86)

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // Where the driver finds 00:1F.3 and the PM timer: the platform's two
 // settings (HdaSettings.h: data in the standalone images, PCDs in an EDK2
 // build), the PCI location, and which settings the code can use.

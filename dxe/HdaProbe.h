@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The steps of the End-of-DXE probe on the controller at 00:1F.3, shared by
 // the driver and the bring-up application so both touch the hardware alike.
 #pragma once

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // Register names of the PCI configuration header (PCI Local Bus 3.0, 6.2) and
 // of the HD Audio controller (HD Audio 1.0a, 3.3 and 3.4.3), and the codec
 // verbs the probe sends (HD Audio 1.0a, 7.3).

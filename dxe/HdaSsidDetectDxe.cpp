@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // HdaSsidDetectDxe: at End of DXE, ask the fitted HD Audio codec for its
 // subsystem ID and keep it in the "ZelHdaSsid" variable for the next boot's
 // PEI phase, or delete the variable when no codec gives a known answer.

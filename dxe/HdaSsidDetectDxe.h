@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // HdaSsidDetectDxe's two entry points into the driver: the image entry point
 // and its End-of-DXE notification.
 #pragma once

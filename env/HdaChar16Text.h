@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // A UTF-16 string (CHAR16, UEFI 2.x 2.3.1) made from ASCII text at compile
 // time, for both builds of the modules: EDK2's CHAR16 is an integer type that
 // no C++ string literal converts to (an L"" literal is wchar_t, 16 bits wide

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // GUIDs written in their registry form and compared, for both builds of the
 // modules (standalone and EDK2): needs EFI_GUID and the UINT types first.
 #pragma once

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // Building blocks of PI firmware storage (PI specification volume 3):
 // GUIDs, dependency expressions, sections, firmware files (FFS), firmware
 // volumes, and the TE form of a PE32 image.

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // A strict reader of the PE/COFF images this project builds (per Microsoft's
 // PE/COFF format): headers, sections, data directories, base relocations,
 // every offset checked against the file before use.

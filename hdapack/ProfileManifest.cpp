@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // hda_profile_manifest: what a board profile makes of the modules, for the
 // release MANIFEST: the zero-answer rule, the default table and, for each
 // codec variant, its answer, its record and its table, each table with the

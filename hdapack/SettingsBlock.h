@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The board-settings block of a shipped driver or bring-up application: the
 // ECAM base and the PM-timer port the image carries as data (its layout is
 // env/standalone/HdaSettings.h's HDA_PLATFORM_SETTINGS), found by its signature in a PE32+

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // hdapack: packages firmware images the way firmware engineers consume them:
 // the compact PE layout, the TE form, dependency expressions, firmware
 // files, volumes, and a driver's platform settings (kUsage below lists the

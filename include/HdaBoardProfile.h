@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The board profile the build chose (HDA_BOARD_PROFILE, boards/<name>.h; the
 // target board's by default): what the board is. From it come the variant
 // records HDA_SSID_VARIANT_<Name>, the driver's recognised answers, the

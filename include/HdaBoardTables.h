@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The board profile's PCI subsystem-ID tables: their size, and the tables
 // its HdaSsidBoardLib carries (built in HdaSsidBoardLibrary.h).
 #pragma once

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The HdaSsidBoardLib functions, built at compile time from the board profile
 // included before this file (or named in HDA_BOARD_PROFILE_HEADER): the
 // driver's recognition of the board's codec answers, and the PEIM's tables,

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The stored codec subsystem ID: the one record HdaSsidDetectDxe writes at End
 // of DXE and HdaSsidSelectPei reads in the next boot. Both modules take it
 // from the package's header Guid/HdaSsidVariable.h (its GUID, in an EDK2

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // PCI subsystem-ID tables in the format the platform programs the PCH
 // devices from (SSID_TABLE_ENTRY, the package's Ppi/PlatformSsidPolicy.h):
 // 16-byte entries ended by an all-ones address. A board's own tables are in

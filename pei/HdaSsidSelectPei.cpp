@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // HdaSsidSelectPei: early in each boot, point the platform's subsystem-ID
 // policy at the table for the codec the previous boot's End-of-DXE probe
 // found, unless the default already fits or a table was already chosen.

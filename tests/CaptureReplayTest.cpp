@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // Captures from boards replayed through the driver: the dry run that
 // HdaSsidInfo.efi printed on a board (tests/captures/*.txt, whole reports or
 // their hda-capture lines) answers the driver's reads, and the driver built

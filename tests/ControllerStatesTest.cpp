@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The controller states docs/platform-contract.md lists, row by row, on one
 // bench machine as in a boot: the driver at End of DXE, then the bring-up
 // application from the shell. The driver must treat the record and the

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The driver's entry point: it only joins the End-of-DXE group.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The End-of-DXE probe: which codec answer is recorded, the exact register
 // sequence, the restore, and the guards against a missing controller.
 #include <gtest/gtest.h>

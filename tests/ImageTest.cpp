@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // Checks on the firmware images the build ships, read back from the release
 // folder.
 #include <gtest/gtest.h>

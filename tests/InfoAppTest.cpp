@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The bring-up application against the bench: what it reports, that its dry
 // run is the driver's probe access for access, and that it reads the board's
 // settings from ACPI.

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The subsystem-ID table lookup and the PEIM's table selection.
 #include <gtest/gtest.h>
 

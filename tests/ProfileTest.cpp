@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The rules a board profile gives the modules, checked for whichever profile
 // this test is built with (the target board's, one variant, three): each
 // variant's answer is recognised and stored as its record, each record

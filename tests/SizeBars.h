@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // How large the configured board's shipped images may be: the target
 // board's sizes, and for other profiles what their tables and variants add.
 // A bar that follows the profile keeps catching growth of the code itself

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Runs every shell command that README.md and docs/*.md give (their ```sh
 blocks), exactly as written, from the top of the source tree, so a
 documented command that stops working fails the suite; a link between the

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Checks the release folder through EDK2's own build tools, the way an
 integrator uses it: the folder copied into a workspace as HdaSsidPkg/, the
 shipped DSC and FDF snippets included, and EDK2's `build` run for IA32 and

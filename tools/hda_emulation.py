@@ -1,3 +1,5 @@
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Boots the HD Audio subsystem-ID modules inside real UEFI firmware: Debian's
 OVMF on QEMU's q35 machine (TCG), with QEMU's Intel HD Audio controller at
 00:1F.3, OVMF's own PEI and DXE dispatchers, End-of-DXE signal and

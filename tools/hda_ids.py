@@ -1,3 +1,5 @@
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The names and GUIDs shared with the firmware and the packaging, read from
 their one definition, include/HdaSsidIds.h."""
 

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Insert PI firmware files into a copy of an OVMF code image (OVMF_CODE*.fd).
 
 OVMF keeps its PEI and DXE volumes (PEIFV, DXEFV) inside one LZMA-compressed

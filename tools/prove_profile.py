@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """Proves a board profile in emulation: its release's HdaSsidSelectPei and
 HdaSsidDetectDxe inside Debian's OVMF on QEMU's q35 machine, booted over one
 variable store through a sequence of setups: one of QEMU's codecs on the HD

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The one door to hardware in an EDK2 build: the platform's IoLib instance
 // (MmioRead8/32, MmioWrite8/32, IoRead32) and BaseLib's CpuPause, the very
 // names the standalone build's one-instruction accessors carry. A

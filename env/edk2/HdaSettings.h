@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The driver's two platform settings in an EDK2 build: the platform's own
 // ECAM window (MdePkg's PcdPciExpressBaseAddress, which its PciExpressLib
 // reaches configuration space through with the same accesses) and

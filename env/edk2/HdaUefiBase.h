@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The modules' UEFI base types, status codes and variable attributes from
 // EDK2's MdePkg, for an EDK2 build of the package's source modules (the
 // standalone build has its own: env/standalone/HdaUefiBase.h). MdePkg's

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // Debug output of the standalone images: none. DEBUG ((Level, Format, ...))
 // is EDK2's form (MdePkg/Include/Library/DebugLib.h); here, as in an EDK2
 // RELEASE build, it compiles to nothing, though its arguments stay checked

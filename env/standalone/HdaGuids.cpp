@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The GUIDs that EDK2's AutoGen.c defines for a module from the packages'
 // DECs, defined here from the same headers for the standalone images and the
 // host tests; each image keeps the ones it uses.

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The one door to hardware: 8/32-bit MMIO at a physical address, a 32-bit
 // I/O-port read and PAUSE. In firmware images each is one inline instruction
 // that is also a compiler barrier (a "memory" clobber, as EDK2's IoLib and

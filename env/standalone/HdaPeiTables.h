@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The PEI services and PPIs this firmware uses, as the PI specification
 // (volume 1, "PEI Services Table", "PEIM-to-PEIM Interfaces") lays them out.
 // Members that are never called are opaque pointer slots, so every used

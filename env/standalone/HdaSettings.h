@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The driver's two platform settings in the standalone images, carried as
 // data so that a platform sets them at integration without rebuilding:
 // EDK2's build patches them as PatchableInModule PCDs of the binary module

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // UEFI base types, status codes and GUIDs as the UEFI 2.x specification lays
 // them out (section 2.3.1 "Data Types", appendix D "Status Codes"): the
 // modules' own definitions, for the standalone build. An EDK2 build of the

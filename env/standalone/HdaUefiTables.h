@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The parts of the UEFI system table, boot services and runtime services that
 // this firmware calls (UEFI 2.x, chapter 4 "EFI System Table"). Members that
 // are never called are kept as opaque pointer slots so every used member sits

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // EDK2's variable policy protocol, as MdeModulePkg's
 // Include/Protocol/VariablePolicy.h defines it (protocol revision 0x20000,
 // entry revision 0x10000), under the same names: the variable driver's

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // Captures as HdaSsidInfo.efi prints them (app/ProbeCapture.h), read back
 // from a report: the whole report, UTF-16 as the UEFI Shell writes it or
 // UTF-8, of which only the "hda-capture" lines count.

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // ACPI tables as firmware lays them out, for the bring-up application's
 // tests: an RSDP (ACPI 2.0 with an XSDT and an RSDT, or 1.0 with an RSDT
 // only), and an MCFG and a FADT as a case asks for, each with its checksum

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // PEI services, a read-only variable PPI over a one-record store, and the
 // platform's policy PPI, all recording their calls in one ordered log.
 #pragma once

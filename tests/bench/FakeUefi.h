@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // A system table whose boot and runtime services record their calls, for the
 // DXE driver's host tests. The services use the EFIAPI (Microsoft x64)
 // convention, as firmware's do. A SetVariable call also notes how many

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // The test bench: models of the hardware the DXE probe touches, behind the
 // same HwAccess calls the firmware images inline. Every access is recorded in
 // order (kind, width, address, value) and dispatched to

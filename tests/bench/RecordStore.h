@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // A variable store holding at most the "ZelHdaSsid" record, read as UEFI's
 // GetVariable and PI's read-only variable PPI read: EFI_NOT_FOUND, or the
 // record's attributes (as the firmware at hand reports them) and either EFI_BUFFER_TOO_SMALL with the size

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // Test-only platform PEIM for the emulated board. It stands in for the
 // board's platform code: installs PLATFORM_SSID_POLICY_PPI with SsidTable
 // NULL and, when PEI ends, reports on QEMU's debug console (port 0x402) what

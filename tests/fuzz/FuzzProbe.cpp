@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // libFuzzer target: the End-of-DXE probe against hardware in any state the
 // fuzzer's bytes describe (configuration space, GCTL, STATESTS, every status
 // and response read, codec behaviours, PM timer start and steps). After each

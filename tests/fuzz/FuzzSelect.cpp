@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // libFuzzer target: the PEIM's table selection against any variable store
 // (record of any size and content, any status), PPIs present or not with any
 // status, and any starting policy pointer. A reference model of the entry

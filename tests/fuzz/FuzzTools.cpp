@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // libFuzzer target: the readers and rewriters behind hdapack, on any bytes.
 // The PE/COFF reader, the compaction, the TE conversion, the firmware-file
 // and section readers, placing a file in a volume, and the execute-in-place

@@ -1,3 +1,6 @@
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
+#
 # cmake -DFUZZER=<exe> -DCORPUS=<seed dir> -DWORK=<dir> -DSECONDS=<n> -P RunFuzzer.cmake
 # Runs a fuzzer for SECONDS from a copy of the seed corpus with a fixed seed.
 file(REMOVE_RECURSE ${WORK})

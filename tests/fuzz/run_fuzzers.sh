@@ -1,4 +1,6 @@
 #!/bin/sh
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 # Runs the fuzz targets side by side for a bounded time (default 600 s each),
 # starting from the committed seed corpus (copied: the committed files never
 # change). Builds the "sanitize" preset first. A finding stops that fuzzer and

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // HdaSsidPkg's public C headers (include/Guid, include/Ppi), compiled with
 // just enough of EDK2's base types to stand, as a C module includes them:
 // their GUIDs, layouts and constants, kept in a unit of their own because

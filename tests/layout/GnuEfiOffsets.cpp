@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // Offsets and sizes taken from Debian's gnu-efi headers, kept in a unit of
 // their own because its names collide with our definitions.
 extern "C" {

@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // Our UEFI definitions against Debian's gnu-efi headers: a wrong offset here
 // would pass every other test, since they share our header.
 #include <gtest/gtest.h>

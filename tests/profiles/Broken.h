@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // Profiles that must not compile, one per check of include/HdaBoardProfile.h
 // and pei/SsidTable.h: HDA_BROKEN_PROFILE picks the fault (the suite's table
 // in tests/CMakeLists.txt names each with the message it must stop with);

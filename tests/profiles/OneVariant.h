@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // A board with one codec variant, no zero answer recorded, and a short table.
 #pragma once
 #define HDA_BOARD_NAME "one-variant test board"

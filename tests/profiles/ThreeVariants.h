@@ -1,3 +1,6 @@
+// Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+// SPDX-License-Identifier: BSD-2-Clause-Patent
+//
 // A ported board, as a porter writes one: q35's layout with three codec
 // variants (QEMU's hda-micro, hda-duplex and hda-output, listed in an order
 // that is not sorted), the zero answer recorded, a 12-row table of its own,

@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The OVMF insertion tool on Debian's OVMF image: files land intact and
 aligned, and images or files it cannot handle are refused with a message and
 no output.

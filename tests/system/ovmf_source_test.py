@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """The release folders integrated into a real EDK2 platform built from
 source: OVMF (OvmfPkg/OvmfPkgIa32X64.dsc, IA32 PEI and X64 DXE, with SMM so
 that PEI has a read-only variable PPI), exactly as docs/integration.md tells an

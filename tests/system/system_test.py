@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# Copyright (c) 2026, HdaSsid contributors. All rights reserved.
+# SPDX-License-Identifier: BSD-2-Clause-Patent
 """System test: the configured board's shipped PEIM and driver (the driver
 set to q35's platform settings by hdapack retarget where its own differ)
 inside Debian's OVMF on QEMU q35, across resets, over one variable store,
