@@ -1,25 +1,34 @@
 #!/usr/bin/env python3
 # Copyright (c) 2026, HdaSsid contributors. All rights reserved.
 # SPDX-License-Identifier: BSD-2-Clause-Patent
-"""The release folders integrated into a real EDK2 platform built from
-source: OVMF (OvmfPkg/OvmfPkgIa32X64.dsc, IA32 PEI and X64 DXE, with SMM so
-that PEI has a read-only variable PPI), exactly as docs/integration.md tells an
-integrator, built by EDK2 and booted on QEMU q35.
+"""HdaSsidPkg integrated into a real EDK2 platform built from source:
+OVMF (OvmfPkg/OvmfPkgIa32X64.dsc, IA32 PEI and X64 DXE, with SMM so that
+PEI has a read-only variable PPI), exactly as docs/integration.md tells an
+integrator, built by EDK2 and booted on QEMU q35. Two builds, each proving
+what the other cannot:
 
-- The configured board's release, its driver set to q35's PM timer and to
-  the platform's own FixedAtBuild PcdPciExpressBaseAddress by EDK2's PCD
-  patching: a stored record selects the right table in PEI, and the driver
-  probes QEMU's codec at End of DXE.
-- The emulated board's release (boards/QemuQ35.h), patched the same way:
-  its emulation proof (each of QEMU's codecs, none, no controller), as in the
-  Debian-OVMF system test. What each boot should show comes from the
-  releases' MANIFESTs.
+- By binary: the configured board's release folder as HdaSsidBinPkg, its
+  driver set to q35's PM timer and to the platform's own FixedAtBuild
+  PcdPciExpressBaseAddress by EDK2's PCD patching (RELEASE): a stored record
+  selects the right table in PEI, and the driver probes QEMU's codec at End
+  of DXE at the patched settings.
+- By source: the repository as HdaSsidPkg, as a tree takes it, with the
+  emulated board's HdaSsidBoardLib, OVMF's own PcdPciExpressBaseAddress and
+  the PM-timer port Dynamic (through OVMF's PCD drivers), DEBUG: the
+  emulation proof (each of QEMU's codecs, none, no controller), and the
+  DEBUG log saying what each boot did.
+
+What each boot should show comes from the releases' MANIFESTs. (Whether the
+snippet with no settings leaves the driver as shipped, and that RELEASE
+source builds carry no DEBUG message, tools/edk2_check.py checks without an
+OVMF build.)
 
 Usage: ovmf_source_test.py --release DIR --release-q35 DIR --stub-peim EFI --hdapack EXE
-                           [--sources DIR] [--work DIR] [--jobs N]
+                           [--package DIR] [--sources DIR] [--work DIR] [--jobs N]
 DIR of --sources (default: $HDA_OVMF_SOURCES) is a folder of the OVMF source
 tarballs (edk2-*-ovmf-packages.tar.xz and its submodule tarballs) or an EDK2
 tree with OvmfPkg. Without one the test is skipped (exit status 77).
+--package is the repository (default: the one holding this test).
 """
 
 import argparse
@@ -37,14 +46,15 @@ from concurrent.futures import ThreadPoolExecutor
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
 sys.path.insert(0, HERE)
+import edk2_ecc  # noqa: E402
 import hda_emulation as emu  # noqa: E402
 
 SKIPPED = 77
 OVMF_ECAM_BASE = 0xE0000000  # edk2 since 2023-03 ("move mmconfig to 0xe0000000")
 OVMF_PM_TIMER_PORT = 0x608
 
-# docs/integration.md, "By binary", step 2: the settings in [Defines], the snippet at a
-# section boundary after it (here, before [BuildOptions]).
+# docs/integration.md, "By binary", step 2: the settings in [Defines], the
+# snippet at a section boundary after it (here, before [BuildOptions]).
 DSC_DEFINES = """
   DEFINE HDA_SSID_PCI_EXPRESS_BASE   = gEfiMdePkgTokenSpaceGuid.PcdPciExpressBaseAddress
   DEFINE HDA_SSID_ACPI_PM_TIMER_PORT = 0x%X
@@ -54,23 +64,29 @@ STUB_COMPONENT = """
   HdaSsidTestPkg/PlatformStubPei.inf
 
 """
-DSC_LINES = "!include HdaSsidPkg/HdaSsid.dsc.inc\n" + STUB_COMPONENT
-# Integration by source: the source snippet, and the settings in a PCD
-# section of the type the platform picks.
-DSC_SOURCE_LINES = """!include HdaSsidPkg/HdaSsidSource.dsc.inc
+DSC_LINES = {
+    "binary": "!include HdaSsidBinPkg/HdaSsid.dsc.inc\n" + STUB_COMPONENT,
+    # "By source", step 2: the board's library instance, the PM-timer port
+    # in a PCD section of the platform's choice, the source snippet.
+    "source": """[LibraryClasses]
+  HdaSsidBoardLib|HdaSsidPkg/boards/QemuQ35.inf
 
-[Pcds%s]
-  gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidPciExpressBaseAddress|0x%X
+[PcdsDynamicDefault]
   gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidAcpiPmTimerPort|0x%X
-""" + STUB_COMPONENT
-# Step 3: each module in its volume, binary ones with the shipped rules, the
-# rules at the end (the test platform PEIM's too); source ones with OVMF's.
+
+!include HdaSsidPkg/HdaSsid.dsc.inc
+""" % OVMF_PM_TIMER_PORT + STUB_COMPONENT}
+# Step 3: each module in its volume, binary ones with the shipped rules,
+# source ones with OVMF's; the test platform PEIM is a binary module and
+# takes its rule from the shipped HdaSsid.fdf.inc (the binary package's, or
+# bin/ of the source one), included after the platform's last FV section.
 FDF_STUB_LINE = "INF RuleOverride = HDA_SSID HdaSsidTestPkg/PlatformStubPei.inf\n"
-FDF_LINES = {"binary": ("INF RuleOverride = HDA_SSID HdaSsidPkg/HdaSsidSelectPei.inf\n",
-                        "INF RuleOverride = HDA_SSID HdaSsidPkg/HdaSsidDetectDxe.inf\n"),
-             "source": ("INF HdaSsidPkg/HdaSsidSelectPei/HdaSsidSelectPei.inf\n",
-                        "INF HdaSsidPkg/HdaSsidDetectDxe/HdaSsidDetectDxe.inf\n")}
-FDF_RULES_LINE = "\n!include HdaSsidPkg/HdaSsid.fdf.inc\n"
+FDF_LINES = {"binary": ("INF RuleOverride = HDA_SSID HdaSsidBinPkg/HdaSsidSelectPei.inf\n",
+                        "INF RuleOverride = HDA_SSID HdaSsidBinPkg/HdaSsidDetectDxe.inf\n"),
+             "source": ("INF HdaSsidPkg/pei/HdaSsidSelectPei.inf\n",
+                        "INF HdaSsidPkg/dxe/HdaSsidDetectDxe.inf\n")}
+FDF_RULES_LINE = {"binary": "\n!include HdaSsidBinPkg/HdaSsid.fdf.inc\n",
+                  "source": "\n!include HdaSsidPkg/bin/HdaSsid.fdf.inc\n"}
 
 STUB_INF = os.path.join(HERE, "..", "firmware", "PlatformStubPei.inf")
 
@@ -104,14 +120,20 @@ def edk2_env(edk2):
     return env
 
 
-def integrate(edk2, release, stub_peim, hdapack, pristine, form, pcd_type=None, settings=True):
-    """The release folder as HdaSsidPkg/, the test platform PEIM beside it,
-    and the documented DSC and FDF lines in OVMF's own files: for the binary
-    modules (form "binary"), or for the source ones with the settings as PCDs
-    of pcd_type (FixedAtBuild, DynamicDefault)."""
-    package = os.path.join(edk2, "HdaSsidPkg")
-    shutil.rmtree(package, ignore_errors=True)
-    shutil.copytree(release, package)
+def integrate(edk2, release, package, stub_peim, hdapack, pristine, form):
+    """The test platform PEIM as a binary module, and either the release
+    folder as HdaSsidBinPkg/ (form "binary") or the repository's tracked
+    files as HdaSsidPkg/ (form "source"), with the documented DSC and FDF
+    lines in OVMF's own files."""
+    for name in ("HdaSsidBinPkg", "HdaSsidPkg"):
+        shutil.rmtree(os.path.join(edk2, name), ignore_errors=True)
+    if form == "binary":
+        shutil.copytree(release, os.path.join(edk2, "HdaSsidBinPkg"))
+    else:
+        for name in edk2_ecc.package_files(package):
+            target = os.path.join(edk2, "HdaSsidPkg", name)
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            shutil.copy2(os.path.join(package, name), target)
     test_pkg = os.path.join(edk2, "HdaSsidTestPkg")
     os.makedirs(test_pkg, exist_ok=True)
     shutil.copy(stub_peim, os.path.join(test_pkg, "PlatformStubPei.efi"))
@@ -119,18 +141,14 @@ def integrate(edk2, release, stub_peim, hdapack, pristine, form, pcd_type=None, 
     shutil.copy(STUB_INF, test_pkg)
     dsc, fdf = pristine
     if form == "binary":
-        if settings:
-            dsc = dsc.replace("\n[Defines]\n", "\n[Defines]\n" + DSC_DEFINES, 1)
-        lines = DSC_LINES
-    else:
-        lines = DSC_SOURCE_LINES % (pcd_type, OVMF_ECAM_BASE, OVMF_PM_TIMER_PORT)
-    dsc = dsc.replace("\n[BuildOptions]", "\n" + lines + "[BuildOptions]", 1)
+        dsc = dsc.replace("\n[Defines]\n", "\n[Defines]\n" + DSC_DEFINES, 1)
+    dsc = dsc.replace("\n[BuildOptions]", "\n" + DSC_LINES[form] + "[BuildOptions]", 1)
     pei_line, dxe_line = FDF_LINES[form]
     pei_end = fdf.index("[FV.DXEFV]")
     pei_end = fdf.rindex("\n!include", 0, pei_end)
     fdf = fdf[:pei_end] + "\n" + FDF_STUB_LINE + pei_line + fdf[pei_end:]
     dxe_end = fdf.rindex("\n!include", 0, fdf.index("[FV.FVMAIN_COMPACT]"))
-    fdf = fdf[:dxe_end] + "\n" + dxe_line + fdf[dxe_end:] + FDF_RULES_LINE
+    fdf = fdf[:dxe_end] + "\n" + dxe_line + fdf[dxe_end:] + FDF_RULES_LINE[form]
     for name, text in (("OvmfPkgIa32X64.dsc", dsc), ("OvmfPkgIa32X64.fdf", fdf)):
         with open(os.path.join(edk2, "OvmfPkg", name), "w") as handle:
             handle.write(text)
@@ -227,18 +245,9 @@ def prepare(args):
     tools = time.monotonic()
     Platform.policy_layout = policy_layout(edk2, work)
     pristine = [open(os.path.join(edk2, "OvmfPkg", n)).read() for n in ("OvmfPkgIa32X64.dsc", "OvmfPkgIa32X64.fdf")]
-    # The configured board's release as binaries; the emulated board's from
-    # source, RELEASE with the settings FixedAtBuild and DEBUG with them
-    # Dynamic (through OVMF's PCD drivers).
-    # The snippet with no settings given lands in the PCD section OVMF's
-    # [Defines] leaves open; its defaults must still hold (built, not booted).
-    for name, release, form, pcd_type, target in (
-            ("target", args.release, "binary", None, "RELEASE"),
-            ("target-no-settings", args.release, "binary", None, "RELEASE"),
-            ("q35-source", args.release_q35, "source", "FixedAtBuild", "RELEASE"),
-            ("q35-source-debug", args.release_q35, "source", "DynamicDefault", "DEBUG")):
-        integrate(edk2, os.path.abspath(release), os.path.abspath(args.stub_peim), args.hdapack, pristine, form,
-                  pcd_type, settings=name != "target-no-settings")
+    for name, form, target in (("target", "binary", "RELEASE"), ("q35-source-debug", "source", "DEBUG")):
+        integrate(edk2, os.path.abspath(args.release), os.path.abspath(args.package), os.path.abspath(args.stub_peim),
+                  args.hdapack, pristine, form)
         out = os.path.join(work, "ovmf-" + name)
         seconds, warnings = build(edk2, args.jobs, out, target)
         Platform.builds[name] = {"dir": out, "seconds": seconds, "warnings": warnings,
@@ -260,10 +269,9 @@ def prepare(args):
     with ThreadPoolExecutor(2) as pool:
         target = pool.submit(machine, work, "target", "target",
                              [[emu.store_command(Platform.board.variants[-1].record)], []], codec=FITTED)
-        release_proof = pool.submit(proof, "q35-source")
         debug_proof = pool.submit(proof, "q35-source-debug")
         Platform.runs["target"] = target.result()
-        Platform.proofs = {"q35-source": release_proof.result(), "q35-source-debug": debug_proof.result()}
+        Platform.proofs = {"q35-source-debug": debug_proof.result()}
     Platform.times = {"unpack": unpacked - started, "BaseTools": tools - unpacked,
                       "builds": built - tools, "boots": time.monotonic() - built}
 
@@ -274,12 +282,6 @@ FITTED = "hda-duplex"
 class ConfiguredBoardRelease(unittest.TestCase):
     def test_edk2_builds_it_as_the_readme_integrates_it(self):
         self.assertEqual(Platform.builds["target"]["warnings"], [])
-
-    def test_with_no_settings_given_the_driver_goes_in_as_shipped(self):
-        shipped = driver_settings(Platform.hdapack, os.path.join(Platform.release, "HdaSsidDetectDxe.efi"))
-        self.assertIsNotNone(shipped)
-        self.assertEqual(Platform.builds["target-no-settings"]["settings"], shipped)
-        self.assertEqual(Platform.builds["target-no-settings"]["warnings"], [])
 
     def test_edk2_patched_the_platforms_settings_into_the_driver(self):
         self.assertEqual(Platform.builds["target"]["settings"], (OVMF_ECAM_BASE, OVMF_PM_TIMER_PORT))
@@ -328,11 +330,13 @@ MODULE_LINE = re.compile(r"^HdaSsid(?:DetectDxe|SelectPei): .*$", re.M)
 
 
 class EmulatedBoardFromSource(unittest.TestCase):
-    """The emulated board's source modules built into OVMF by EDK2: the
-    emulation proof holds in RELEASE and in DEBUG; DEBUG says what each boot
-    did, RELEASE says nothing."""
+    """The repository built into OVMF by EDK2 for the emulated board, DEBUG:
+    the emulation proof holds, and the DEBUG log says what each boot did."""
 
-    def test_its_emulation_proof_holds_in_release_and_debug(self):
+    def test_edk2_builds_it_without_a_warning_from_the_package(self):
+        self.assertEqual(Platform.builds["q35-source-debug"]["warnings"], [])
+
+    def test_its_emulation_proof_holds(self):
         for name, (proof, _) in Platform.proofs.items():
             self.assertEqual([e.setup for e in proof if not e.extra],
                              ["hda-duplex", "hda-output", "hda-micro", emu.NO_CODEC, emu.NO_CONTROLLER], name)
@@ -344,16 +348,13 @@ class EmulatedBoardFromSource(unittest.TestCase):
             for line in DEBUG_LINES[setup]:
                 self.assertIn(line, run.debugcon, setup)
 
-    def test_release_build_says_nothing(self):
-        for run in Platform.proofs["q35-source"][1]:
-            self.assertEqual(MODULE_LINE.findall(run.debugcon), [])
-
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     for option in ("--release", "--release-q35", "--stub-peim", "--hdapack"):
         parser.add_argument(option, required=True)
     parser.add_argument("--sources", default=os.environ.get("HDA_OVMF_SOURCES"))
+    parser.add_argument("--package", default=os.path.join(HERE, "..", ".."))
     parser.add_argument("--work", default="ovmf-source-test")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 1)
     args = parser.parse_args()

@@ -401,14 +401,15 @@ def edk2_built_release(release, built, hdapack, work):
     def pack(image, out, *options):
         subprocess.run([hdapack, "ffs", "--out", os.path.join(folder, out), "--image", image, "--version", version]
                        + list(options), check=True)
+    # Each with the dependency expression EDK2 built from its source INF.
     pack(os.path.join(built, "HdaSsidDetectDxe.efi"), "HdaSsidDetectDxe.ffs", "--type", "driver", "--guid",
-         emu.DRIVER_FILE_GUID, "--depex", os.path.join(release, "HdaSsidDetectDxe.depex"), "--name",
+         emu.DRIVER_FILE_GUID, "--depex", os.path.join(built, "HdaSsidDetectDxe.depex"), "--name",
          "HdaSsidDetectDxe")
     for name in ("HdaSsidSelectPei", "HdaSsidSelectPeiX64"):
         te = os.path.join(work, name + ".te")
         subprocess.run([hdapack, "te", "--in", os.path.join(built, name + ".efi"), "--out", te], check=True)
         pack(te, name + ".ffs", "--type", "peim", "--guid", emu.hda_ids.PEI_FILE_GUID, "--depex",
-             os.path.join(release, "HdaSsidSelectPei.depex"), "--name", "HdaSsidSelectPei", "--xip-align", "32")
+             os.path.join(built, name + ".depex"), "--name", "HdaSsidSelectPei", "--xip-align", "32")
     manifest = os.path.join(folder, "MANIFEST")
     with open(manifest) as handle:
         text = handle.read()
