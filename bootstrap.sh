@@ -8,10 +8,11 @@ set -eu
 
 packages="
   cmake ninja-build g++ python3
-  clang lld llvm libclang-rt-14-dev
+  clang lld llvm libclang-rt-14-dev clang-tools
   libgtest-dev gnu-efi uefitool-cli
   make uuid-dev nasm acpica-tools xz-utils
   qemu-system-x86 ovmf mtools dosfstools
+  antlr4 python3-antlr4
 "
 
 missing=""

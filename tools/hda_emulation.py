@@ -164,14 +164,17 @@ def manifest_version(release):
         return re.search(r"^\s*VERSION_STRING\s*=\s*(\S+)", handle.read(), re.M).group(1)
 
 
-def build_board_firmware(work, ovmf, release, stub_peim, hdapack):
+def build_board_firmware(work, ovmf, release, stub_peim, hdapack, retarget=False):
     """OVMF with a release: the shipped PEIM's and driver's firmware files and
     the test platform PEIM. A driver that carries other settings than q35's
-    under Debian's OVMF is set to q35's by hdapack retarget, as a platform
-    sets them at integration (see needs_retarget); else it goes in as shipped."""
+    under Debian's OVMF would touch nothing there; with retarget a copy set to
+    q35's by hdapack retarget goes in instead (as a platform sets them at
+    integration), without it that is an error (ValueError)."""
     stub = stub_peim_file(work, stub_peim, hdapack)
     driver = os.path.join(release, "HdaSsidDetectDxe.ffs")
     if needs_retarget(release):
+        if not retarget:
+            raise ValueError("the driver of %s carries other settings than q35's" % release)
         driver = retarget_to_q35(hdapack, driver, os.path.join(work, "HdaSsidDetectDxeQ35.ffs"))
     return build_firmware(work, ovmf, [stub, os.path.join(release, "HdaSsidSelectPei.ffs")], [driver])
 
@@ -182,6 +185,18 @@ def needs_retarget(release):
 
 def settings_differ_from_q35(profile):
     return (profile.ecam_base, profile.pm_timer_port) != (Q35_ECAM_BASE, Q35_PM_TIMER_PORT)
+
+
+def near_codec(answer):
+    """How an answer no QEMU codec gives is close to one that does: one hex
+    digit off, or its halves swapped; '' when it is neither."""
+    for codec, codec_answer in QEMU_CODECS.items():
+        differing = [i for i in range(8) if (answer >> (4 * i)) & 0xF != (codec_answer >> (4 * i)) & 0xF]
+        if len(differing) == 1:
+            return "one hex digit from %s's 0x%08X: a typo?" % (codec, codec_answer)
+        if (answer >> 16 | (answer & 0xFFFF) << 16) == codec_answer:
+            return "%s's 0x%08X with its halves swapped: give the vendor first" % (codec, codec_answer)
+    return ""
 
 
 def startup_script(steps):
@@ -647,6 +662,10 @@ def record_text(value):
 
 
 def print_proof(profile, proof, out=sys.stdout):
+    """Each boot as observed: the record the store held when it started (the
+    one the boot before left), the table PEI chose, what the driver asked and
+    was answered, the record End of DXE left."""
+    previous = None
     for entry in proof:
         boot = entry.boot
         print(file=out)
@@ -654,16 +673,45 @@ def print_proof(profile, proof, out=sys.stdout):
             else "codec " + entry.setup
         extra = ", to see what the last record selects" if entry.extra else ""
         print("Boot %d, %s (%.1f s to the shell%s)" % (entry.number, what, boot.seconds, extra), file=out)
-        print("  PEI    record from the last boot: %-10s -> %s" % (
-            record_text(entry.before), profile.describe_policy(boot.policy)), file=out)
+        held = "none (a fresh store)" if previous is None else record_text(previous.boot.record)
+        print("  PEI    record in the store: %-10s -> %s" % (held, profile.describe_policy(boot.policy)), file=out)
         if entry.setup == NO_CONTROLLER:
             print("  DXE    no device at 00:1F.3: nothing written", file=out)
-            print("         record after End of DXE: %s (kept)" % record_text(boot.record), file=out)
+            print("         record after End of DXE: %s" % record_text(boot.record), file=out)
         else:
             print("  DXE    %s" % describe_probe(boot.probe, profile), file=out)
             print("         record after End of DXE: %s" % (
-                "deleted (no known codec answer)" if boot.record is None else record_text(boot.record)), file=out)
+                "none" if boot.record is None else record_text(boot.record)), file=out)
+        for difference in entry.differences:
+            print("  DIFFERS %s" % difference, file=out)
         if entry.report:
             print("  INFO   %s" % (verdict_of(entry.report) or "HdaSsidInfo.efi printed no verdict"), file=out)
-        for difference in entry.differences:
-            print("  DIFFERS: " + difference, file=out)
+        previous = entry
+
+
+def variant_outcomes(profile, proof):
+    """[(variant, proven, what)] for each variant of the profile: proven when
+    a boot with the QEMU codec that gives its answer recorded it and chose
+    its table in the next boot, as the profile says."""
+    outcomes = []
+    for variant in profile.variants:
+        codec = dict((v.name, c) for v, c in profile.playable()).get(variant.name)
+        if codec is None:
+            near = near_codec(variant.answer)
+            outcomes.append((variant, False, "not provable in emulation: no QEMU codec answers 0x%08X%s" % (
+                variant.answer, " (%s)" % near if near else "")))
+            continue
+        boots = [e for e in proof if e.setup == codec]
+        chosen = [e for e in proof if e.before == variant.record]
+        bad = [e for e in boots + chosen if e.differences]
+        if not boots:
+            outcomes.append((variant, False, "not booted (the sequence has no %s boot)" % codec))
+        elif bad:
+            outcomes.append((variant, False, "FAILED: boots %s differ from the profile" % ", ".join(
+                str(e.number) for e in bad)))
+        elif not chosen:
+            outcomes.append((variant, False, "recorded with %s, but no later boot showed its table chosen" % codec))
+        else:
+            outcomes.append((variant, True, "proven: %s recorded 0x%08X (boot %s), and the next boot chose %s" % (
+                codec, variant.record, boots[0].number, variant.table.name)))
+    return outcomes

@@ -30,6 +30,8 @@
 #define HDA_BOARD_VARIANTS(VARIANT) VARIANT(A195, 0x1458, 0xA195) VARIANT(Again, 0x1458, 0xA195)
 #elif HDA_BROKEN_PROFILE == 7  // a record equal to the default word
 #define HDA_BOARD_VARIANTS(VARIANT) VARIANT(A0A3, 0x1458, 0xA0A3)
+#elif HDA_BROKEN_PROFILE == 14  // an answer given whole as the subsystem ID
+#define HDA_BOARD_VARIANTS(VARIANT) VARIANT(A195, 0x1458, 0x1458A195)
 #else
 #define HDA_BOARD_VARIANTS(VARIANT) VARIANT(A195, 0x1458, 0xA195)
 #endif
@@ -43,6 +45,11 @@
 #elif HDA_BROKEN_PROFILE == 11  // 70 rows and the terminator
 #define HDA_BOARD_DEFAULT_RUNS(RUN) HDA_GOOD_RUNS(RUN) RUN(0x1C, 0, 8, 0) RUN(0x1D, 0, 8, 0) RUN(0x1B, 0, 8, 0) \
   RUN(0x1A, 0, 8, 0) RUN(0x19, 0, 8, 0) RUN(0x18, 0, 8, 0) RUN(0x17, 0, 8, 0) RUN(0x16, 0, 8, 0) RUN(0x15, 0, 4, 0)
+#elif HDA_BROKEN_PROFILE == 15  // functions 7 and 8
+#define HDA_BOARD_DEFAULT_RUNS(RUN) HDA_GOOD_RUNS(RUN) RUN(0x1E, 7, 2, 0x50011458)
+#elif HDA_BROKEN_PROFILE == 16  // sound: 69 rows and the terminator, the most the lookup reads
+#define HDA_BOARD_DEFAULT_RUNS(RUN) HDA_GOOD_RUNS(RUN) RUN(0x1C, 0, 8, 0) RUN(0x1D, 0, 8, 0) RUN(0x1B, 0, 8, 0) \
+  RUN(0x1A, 0, 8, 0) RUN(0x19, 0, 8, 0) RUN(0x18, 0, 8, 0) RUN(0x17, 0, 8, 0) RUN(0x16, 0, 8, 0) RUN(0x15, 0, 3, 0)
 #else
 #define HDA_BOARD_DEFAULT_RUNS(RUN) HDA_GOOD_RUNS(RUN)
 #endif

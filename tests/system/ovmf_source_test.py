@@ -9,14 +9,16 @@ what the other cannot:
 
 - By binary: the configured board's release folder as HdaSsidBinPkg, its
   driver set to q35's PM timer and to the platform's own FixedAtBuild
-  PcdPciExpressBaseAddress by EDK2's PCD patching (RELEASE): a stored record
+  PcdPciExpressBaseAddress by EDK2's PCD patching: a stored record
   selects the right table in PEI, and the driver probes QEMU's codec at End
   of DXE at the patched settings.
 - By source: the repository as HdaSsidPkg, as a tree takes it, with the
   emulated board's HdaSsidBoardLib, OVMF's own PcdPciExpressBaseAddress and
-  the PM-timer port Dynamic (through OVMF's PCD drivers), DEBUG: the
-  emulation proof (each of QEMU's codecs, none, no controller), and the
-  DEBUG log saying what each boot did.
+  the PM-timer port Dynamic (through OVMF's PCD drivers): the emulation
+  proof (each of QEMU's codecs, none, no controller), and the DEBUG log
+  saying what each boot did.
+
+Both are DEBUG builds, so that the second only compiles what differs.
 
 What each boot should show comes from the releases' MANIFESTs. (Whether the
 snippet with no settings leaves the driver as shipped, and that RELEASE
@@ -162,9 +164,9 @@ def driver_settings(hdapack, image):
     return (int(match.group(1), 16), int(match.group(2), 16)) if status == 0 and match else None
 
 
-def patched_settings(edk2, hdapack):
+def patched_settings(edk2, hdapack, target):
     """The settings of the driver's firmware file EDK2 put in the volume."""
-    found = glob.glob(os.path.join(edk2, "Build", "Ovmf3264", "RELEASE_GCC", "FV", "Ffs", "*HdaSsidDetectDxe",
+    found = glob.glob(os.path.join(edk2, "Build", "Ovmf3264", "%s_GCC" % target, "FV", "Ffs", "*HdaSsidDetectDxe",
                                    "*.ffs"))
     return driver_settings(hdapack, found[0]) if found else None
 
@@ -245,13 +247,16 @@ def prepare(args):
     tools = time.monotonic()
     Platform.policy_layout = policy_layout(edk2, work)
     pristine = [open(os.path.join(edk2, "OvmfPkg", n)).read() for n in ("OvmfPkgIa32X64.dsc", "OvmfPkgIa32X64.fdf")]
-    for name, form, target in (("target", "binary", "RELEASE"), ("q35-source-debug", "source", "DEBUG")):
+    # Both DEBUG: the second build then recompiles only what the first did
+    # not have (the binary modules are the same images in any target).
+    for name, form, target in (("q35-source-debug", "source", "DEBUG"), ("target", "binary", "DEBUG")):
         integrate(edk2, os.path.abspath(args.release), os.path.abspath(args.package), os.path.abspath(args.stub_peim),
                   args.hdapack, pristine, form)
         out = os.path.join(work, "ovmf-" + name)
         seconds, warnings = build(edk2, args.jobs, out, target)
         Platform.builds[name] = {"dir": out, "seconds": seconds, "warnings": warnings,
-                                 "settings": patched_settings(edk2, args.hdapack) if form == "binary" else ""}
+                                 "settings": patched_settings(edk2, args.hdapack, target) if form == "binary"
+                                 else ""}
     built = time.monotonic()
     Platform.hdapack, Platform.release = args.hdapack, os.path.abspath(args.release)
     Platform.board = emu.BoardProfile.from_release(args.release)

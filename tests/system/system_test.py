@@ -26,7 +26,8 @@ import unittest
 import zlib
 from concurrent.futures import ThreadPoolExecutor
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "..", "tools"))
 import hda_emulation as emu  # noqa: E402
 
 # The target board's table, transcribed here on its own (not from its
@@ -112,7 +113,9 @@ class Machine:
         cls.first, cls.second = board.variants[-1].record, board.variants[0].record
         cls.fitted_record = board.record_after(FITTED, None)  # what End of DXE makes of QEMU's codec
         ovmf, ovmf_x64_pei = emu.ovmf_from_arguments(args), emu.ovmf_from_arguments(args, x64_pei=True)
-        firmware = emu.build_board_firmware(work, ovmf, args.release, args.stub_peim, args.hdapack)
+        # The configured board's driver set to q35's settings, as its platform
+        # would set them at integration.
+        firmware = emu.build_board_firmware(work, ovmf, args.release, args.stub_peim, args.hdapack, retarget=True)
         # PEI in 64-bit mode: the X64 PEIM and an X64 build of the platform
         # PEIM; no driver, so each record the shell stores stays for the next boot.
         x64_firmware = emu.build_firmware(
@@ -159,10 +162,12 @@ class Machine:
             # does: made in OVMF without the modules, then booted with them.
             foreign_store = emu.fresh_variables(work, "foreign", ovmf.variables)
             foreign = pool.submit(cls.foreign_record, work, ovmf, firmware, foreign_store)
+            refusals = None if args.edk2_built else pool.submit(cls.proof_refusals, work, args)
             cls.runs["no-codec"], cls.runs["no-controller"] = no_codec.result(), no_controller.result()
             cls.runs["smbus"] = smbus.result()
             cls.runs["foreign"] = foreign.result()
             cls.proof, cls.q35_runs = q35.result() if q35 else (None, [])
+            cls.refusals = refusals.result() if refusals else None
         cls.seconds = time.monotonic() - started
 
     @classmethod
@@ -173,6 +178,34 @@ class Machine:
                                    codec=setup if setup in emu.QEMU_CODECS else None, outputs=outputs,
                                    files={"HdaSsidInfo.efi": os.path.join(cls.release_q35, "HdaSsidInfo.efi")})
         return emu.run_proof(cls.q35, emu.default_sequence(cls.q35), machine, info=True)
+
+    @classmethod
+    def proof_refusals(cls, work, args):
+        """prove_profile.py's ways of not passing, {case: (exit status,
+        output)}: the configured board's release as shipped (settings not
+        q35's), and a copy of the emulated board's release whose MANIFEST
+        says Duplex records 0x00231AF4 (the driver records 0x00221AF4) and
+        Micro answers 0x1AF40033 (a typo of hda-micro's answer), proven with
+        hda-duplex alone."""
+        doctored = os.path.join(work, "doctored-release-q35")
+        shutil.rmtree(doctored, ignore_errors=True)
+        shutil.copytree(args.release_q35, doctored)
+        manifest = os.path.join(doctored, "MANIFEST")
+        with open(manifest) as handle:
+            text = handle.read()
+        text = re.sub(r"(# variant Duplex: answer 0x1AF40022, record )0x00221AF4", r"\g<1>0x00231AF4", text)
+        text = re.sub(r"(# variant Micro: answer )0x1AF40032", r"\g<1>0x1AF40033", text)
+        with open(manifest, "w") as handle:
+            handle.write(text)
+        tool = os.path.join(HERE, "..", "..", "tools", "prove_profile.py")
+        results = {}
+        for case, release, more in (("settings", args.release, []),
+                                    ("doctored", doctored, ["--boots", "hda-duplex", "--no-info"])):
+            result = subprocess.run([sys.executable, tool, "--release", release, "--stub-peim", args.stub_peim,
+                                     "--hdapack", args.hdapack, "--work", os.path.join(work, "prove-" + case)] + more,
+                                    capture_output=True, text=True, errors="replace")
+            results[case] = (result.returncode, result.stdout + result.stderr)
+        return results
 
     @classmethod
     def foreign_record(cls, work, ovmf, firmware, variables):
@@ -231,6 +264,32 @@ class EmulatedBoardProof(unittest.TestCase):
             if entry.report and not entry.extra:
                 with self.subTest(setup=entry.setup):
                     self.assertEqual(capture_difference(Machine.work, "QemuQ35", entry.setup, entry.report), "")
+
+
+class ProofRefusals(unittest.TestCase):
+    """prove_profile.py passes only what it proved."""
+
+    def setUp(self):
+        if Machine.refusals is None:
+            self.skipTest("the EDK2-built images' run leaves the proof's refusals out")
+
+    def test_a_release_whose_settings_are_not_q35s_is_not_proven_as_shipped(self):
+        if not emu.settings_differ_from_q35(Machine.board):
+            self.skipTest("the configured board carries q35's settings")
+        status, output = Machine.refusals["settings"]
+        self.assertEqual(status, 2, output)
+        self.assertIn("ECAM base 0x%X and PM-timer port 0x%X" % (Machine.board.ecam_base, Machine.board.pm_timer_port),
+                      output)
+        self.assertIn("cannot be proven in emulation", output)
+        self.assertIn("--retarget-to-q35", output)
+
+    def test_boots_that_differ_and_variants_not_proven_fail_it(self):
+        status, output = Machine.refusals["doctored"]
+        self.assertEqual(status, 1, output)
+        self.assertIn("End of DXE left record 0x00221AF4, the profile says 0x00231AF4", output)
+        self.assertIn("no QEMU codec answers 0x1AF40033 (one hex digit from hda-micro's 0x1AF40032", output)
+        self.assertRegex(output, r"Output +0x1AF40012 +not booted")
+        self.assertIn("0 of 3 variants proven", output)
 
 
 class ManifestTables(unittest.TestCase):
