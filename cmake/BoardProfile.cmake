@@ -12,6 +12,7 @@
 # that must fail):
 #   cmake -DPROFILE=<file> -DCXX=<compiler> -DSOURCE_DIR=<tree> [-DDEFINES=-D...] -P cmake/BoardProfile.cmake
 #   cmake -DECAM=<base> -DPORT=<port> -P cmake/BoardProfile.cmake
+#   cmake -DFIND=<name-or-path> -DSOURCE_DIR=<tree> -P cmake/BoardProfile.cmake
 
 # hda_find_board_profile(<var> <name-or-path>): the profile's absolute path.
 # One rule: a value without a slash is a name, boards/<name>.h (with or
@@ -228,7 +229,11 @@ function(hda_check_board_profile FILE CXX SOURCE)
 endfunction()
 
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
-  if(DEFINED ECAM)
+  if(DEFINED FIND)
+    set(PROJECT_SOURCE_DIR "${SOURCE_DIR}")
+    hda_find_board_profile(found "${FIND}")
+    message("board profile ${FIND}: ${found}")
+  elseif(DEFINED ECAM)
     hda_check_platform_settings("settings" ${ECAM} ${PORT})
     message("settings ${ECAM}, ${PORT}: usable")
   else()

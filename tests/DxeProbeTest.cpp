@@ -374,6 +374,8 @@ INSTANTIATE_TEST_SUITE_P(
                       GuardCase{"EcamAbove4G", 0x293E8086, kBase, 0, false, 0, 0x100000000},
                       GuardCase{"PmTimerPortPastTheIoSpace", 0x293E8086, kBase, 0, false, 0,
                                 HDA_PLATFORM_ECAM_BASE, 0xFFFD},
+                      GuardCase{"PmTimerPortOnlyWordAligned", 0x293E8086, kBase, 0, false, 0,
+                                HDA_PLATFORM_ECAM_BASE, 0x60A},
                       // Unset settings: RAM at 0xFB000 could pass for a device.
                       GuardCase{"SettingsUnset", 0x293E8086, kBase, 0, false, 0, 0, 0},
                       GuardCase{"EcamUnset", 0x293E8086, kBase, 0, false, 0, 0, HDA_PLATFORM_PM_TIMER_PORT},

@@ -176,6 +176,8 @@ TEST(InfoApp, TakesTheBoardFromTheAcpiTables) {
       {"only the window from bus 0", {{{0xC0000000, 0, 0x80}, Q35}, 0x608}, 0xB0000000, 0x608, true},
       {"only segment 0's window", {{{0xC0000000, 1, 0}, Q35}, 0x608}, 0xB0000000, 0x608, true},
       {"ACPI 1.0: the RSDT", {{Q35}, 0x608, 0, 1, true}, 0xB0000000, 0x608, true},
+      {"ACPI 2.0: the XSDT, not an RSDT that differs", {{Q35}, 0x608, 0, 1, false, "", 0, 276, true}, 0xB0000000,
+       0x608, true},
       {"a broken XSDT: the RSDT", {{Q35}, 0x608, 0, 1, false, "XSDT"}, 0xB0000000, 0x608, true},
       {"a broken RSDP: nothing", {{Q35}, 0x608, 0, 1, false, "RSDP"}, kEcam, kPort, true},
       {"a broken MCFG", {{Q35}, 0x608, 0, 1, false, "MCFG"}, kEcam, 0x608, true},

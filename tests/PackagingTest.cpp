@@ -385,8 +385,20 @@ TEST(Retarget, WritesOnlyTheBoardSettings) {
   fs::remove_all(Dir);
   fs::create_directories(Dir);
   Save(Dir / "Checksummed.ffs", WithDataChecksum(Load(kRelease / "HdaSsidDetectDxe.ffs")));
+  // An ECAM field whose upper half is not 0: all 64 bits are written.
+  Bytes UpperHalf = Load(kRelease / "HdaSsidDetectDxe.efi");
+  std::string FindError;
+  const auto Shipped = settings::Find(UpperHalf, &FindError);
+  ASSERT_TRUE(Shipped) << FindError;
+  UpperHalf[Shipped->EcamOffset + 4] = 0x01;
+  Save(Dir / "UpperHalf.efi", UpperHalf);
+  // A second signature makes the block ambiguous.
+  Bytes TwoSignatures = Load(kRelease / "HdaSsidDetectDxe.efi");
+  const char Signature[] = "HDABOARD";
+  std::copy_n(Signature, 8, TwoSignatures.end() - 8);
+  Save(Dir / "TwoSignatures.efi", TwoSignatures);
   const fs::path Inputs[] = {kRelease / "HdaSsidDetectDxe.efi", kRelease / "HdaSsidDetectDxe.ffs",
-                             kRelease / "HdaSsidInfo.efi", Dir / "Checksummed.ffs"};
+                             kRelease / "HdaSsidInfo.efi", Dir / "Checksummed.ffs", Dir / "UpperHalf.efi"};
   for (const fs::path &In : Inputs) {
     SCOPED_TRACE(In.filename().string());
     const fs::path Out = Dir / ("out-" + In.filename().string());
@@ -418,6 +430,15 @@ TEST(Retarget, WritesOnlyTheBoardSettings) {
     ASSERT_TRUE(Block) << Error;
     EXPECT_EQ(Block->Values.EcamBase, 0xC0000000u);
     EXPECT_EQ(Block->Values.PmTimerPort, 0x408u);
+    if (IsFile) {
+      // hdapack settings names where the fields lie in the file as well.
+      const auto [ShowStatus, Shown] = RunCommand(std::string(HDA_HDAPACK) + " settings --in " + Out.string());
+      ASSERT_EQ(ShowStatus, 0) << Shown;
+      char Expected[96];
+      std::snprintf(Expected, sizeof Expected, "ecam-base 0xC0000000 at 0x%zX in the PE32 image (0x%zX in the file)",
+                    Block->EcamOffset, ImageAt + Block->EcamOffset);
+      EXPECT_NE(Shown.find(Expected), std::string::npos) << Shown;
+    }
     for (size_t I = 0; I < Before.size(); ++I) {
       const size_t InImage = I - ImageAt;
       const bool InField = I >= ImageAt && ((InImage >= Block->EcamOffset && InImage < Block->EcamOffset + 8) ||
@@ -428,7 +449,8 @@ TEST(Retarget, WritesOnlyTheBoardSettings) {
       }
     }
   }
-  const std::tuple<const char *, const char *, const char *> Refused[] = {
+  const std::tuple<fs::path, const char *, const char *> Refused[] = {
+      {Dir / "TwoSignatures.efi", "--ecam-base 0xB0000000 --pm-timer-port 0x608", "more than one"},
       {"HdaSsidDetectDxe.efi", "--ecam-base 0 --pm-timer-port 0x608", "ECAM base"},
       {"HdaSsidDetectDxe.ffs", "--ecam-base 0xB0080000 --pm-timer-port 0x608", "ECAM base"},
       {"HdaSsidDetectDxe.efi", "--ecam-base 0x100000000 --pm-timer-port 0x608", "ECAM base"},
@@ -439,7 +461,7 @@ TEST(Retarget, WritesOnlyTheBoardSettings) {
       {"HdaSsidSelectPei.ffs", "--ecam-base 0xB0000000 --pm-timer-port 0x608", "no PE32 section"},
   };
   for (const auto &[Name, Options, Why] : Refused) {
-    SCOPED_TRACE(std::string(Name) + " " + Options);
+    SCOPED_TRACE(Name.string() + " " + Options);
     const fs::path Out = Dir / "refused";
     const auto [Status, Output] = RunCommand(std::string(HDA_HDAPACK) + " retarget --in " + (kRelease / Name).string() +
                                              " --out " + Out.string() + " " + Options);

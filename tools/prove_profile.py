@@ -129,11 +129,6 @@ def main():
         print("  variant %-10s answer 0x%08X, record 0x%08X, %s: %s" % (
             variant.name, variant.answer, variant.record, variant.table.name,
             "played by QEMU's " + codec if codec else "no QEMU codec answers so" + (" (%s)" % near if near else "")))
-    if not setups:
-        print("\nNo variant of this profile is one of QEMU's codecs (%s), so emulation cannot prove it. What "
-              "proves it: the host tests of the profile's rules (ctest, ProfileOfTheBoard) and HdaSsidInfo.efi "
-              "on the board itself." % QEMU_ANSWERS)
-        return 2
     shipped = (profile.ecam_base, profile.pm_timer_port)
     q35 = (emu.Q35_ECAM_BASE, emu.Q35_PM_TIMER_PORT)
     retargeted = shipped != q35
@@ -146,6 +141,11 @@ def main():
               "of the driver set to q35's: add --retarget-to-q35.\n"
               "  If they were copied from another board's profile, correct them first (docs/porting.md)."
               % (shipped + q35), file=sys.stderr)
+        return 2
+    if not setups:
+        print("\nNo variant of this profile is one of QEMU's codecs (%s), so emulation cannot prove it. What "
+              "proves it: the host tests of the profile's rules (ctest, ProfileOfTheBoard) and HdaSsidInfo.efi "
+              "on the board itself." % QEMU_ANSWERS)
         return 2
     if retargeted:
         print("The driver carries ECAM base 0x%X and PM timer port 0x%X; a copy set to q35's under Debian's OVMF "

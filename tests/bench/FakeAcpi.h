@@ -31,6 +31,7 @@ struct AcpiShape {
   const char *Broken = "";  // "RSDP", "XSDT", "MCFG", "FACP": that table's checksum
   uint32_t McfgLength = 0;  // when not 0, the length the MCFG claims
   uint32_t FadtLength = 276;
+  bool StaleRsdt = false;  // the RSDT names an MCFG of its own, with a window at 0xC0000000
 };
 
 struct FakeAcpi {
@@ -84,10 +85,17 @@ struct FakeAcpi {
       Seal(T, 9, S.FadtLength, Broken == "FACP");
       Entries.push_back(reinterpret_cast<uintptr_t>(T));
     }
+    std::vector<uint64_t> RsdtEntries = Entries;
+    if (S.StaleRsdt && !S.Mcfg.empty()) {
+      uint8_t *T = Table("MCFG", 60);
+      Put(T, 44, 0xC0000000, 8);
+      Seal(T, 9, 60, false);
+      RsdtEntries[0] = reinterpret_cast<uintptr_t>(T);
+    }
     uint8_t *Rsdt = Table("RSDT", 36 + 4 * Entries.size());
     uint8_t *Xsdt = Table("XSDT", 36 + 8 * Entries.size());
     for (size_t I = 0; I < Entries.size(); ++I) {
-      Put(Rsdt, 36 + 4 * I, Entries[I], 4);
+      Put(Rsdt, 36 + 4 * I, RsdtEntries[I], 4);
       Put(Xsdt, 36 + 8 * I, Entries[I], 8);
     }
     Seal(Rsdt, 9, 36 + 4 * Entries.size(), false);

@@ -352,6 +352,9 @@ class EmulatedBoardFromSource(unittest.TestCase):
                 emu.default_sequence(Platform.q35))):
             for line in DEBUG_LINES[setup]:
                 self.assertIn(line, run.debugcon, setup)
+            # A boot that chose a table says so, and only that.
+            if " chosen\n" in run.debugcon:
+                self.assertNotIn("names no variant", run.debugcon, setup)
 
 
 def main():
