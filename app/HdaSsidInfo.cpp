@@ -273,6 +273,37 @@ VOID ReadRecord(CONSOLE_LINE &Line, EFI_SYSTEM_TABLE *SystemTable, FINDINGS &F) 
   }
 }
 
+// The word the next boot's PEIM gives 00:1F.3 from the record: its
+// variant table's, or the default table's when it chooses none.
+HDA_SSID_WORD NextBootsWord(const FINDINGS &F, const char **Table) {
+  const BOOLEAN DriversRecord = !EFI_ERROR(F.RecordStatus) && F.RecordSize == HDA_SSID_RECORD_SIZE &&
+                                F.RecordAttributes == HDA_SSID_VARIABLE_ATTRIBUTES;
+  *Table = DriversRecord ? TableChosenFor(F.Record) : nullptr;
+  return *Table != nullptr ? F.Record : HDA_BOARD_DEFAULT_HDA_WORD;
+}
+
+// What the driver's convergence reset would make of this boot: its setting
+// (this image's, set as the driver's), the word programmed now and the one
+// the next boot programs, and the boot mode.
+VOID ShowConvergence(CONSOLE_LINE &Line, EFI_SYSTEM_TABLE *SystemTable, const FINDINGS &F) {
+  const char *Table;
+  const HDA_SSID_WORD Next = NextBootsWord(F, &Table);
+  const EFI_BOOT_MODE BootMode = HdaBootMode(SystemTable);
+  Line.Text("Convergence reset: ").Text(HdaSettingConvergenceReset() ? "on" : "off");
+  Line.Text("; subsystem ID ").Hex(F.Subsystem, 8).Text(" this boot, ").Hex(Next, 8).Text(" the next; boot mode ");
+  Line.Hex(BootMode, 2).Text(": the driver ");
+  if (!HdaSettingConvergenceReset()) {
+    Line.Text("would not reset (off)");
+  } else if (!F.ConfigRead || F.State == HdaNoDevice || F.Subsystem == Next) {
+    Line.Text("would not reset (the words agree)");
+  } else if (BootMode != BOOT_WITH_FULL_CONFIGURATION) {
+    Line.Text("would not reset (not a full-configuration boot)");
+  } else {
+    Line.Text("would reset once, in a boot that changed the record");
+  }
+  Line.Print();
+}
+
 // The fewest PM-timer ticks across a 10 ms Stall of the boot services, of
 // three; the counter's 24 bits.
 VOID MeasurePmTimer(EFI_SYSTEM_TABLE *SystemTable, FINDINGS &F) {
@@ -445,10 +476,8 @@ VOID CheckPmTimer(CONTRACT &C, const FINDINGS &F) {
 // What 00:1F.3 was given this boot against what the record makes the next
 // boot's PEIM choose (nothing chosen: the default table's word).
 VOID CheckSubsystemAndRecord(CONTRACT &C, const FINDINGS &F) {
-  const BOOLEAN DriversRecord = !EFI_ERROR(F.RecordStatus) && F.RecordSize == HDA_SSID_RECORD_SIZE &&
-                                F.RecordAttributes == HDA_SSID_VARIABLE_ATTRIBUTES;
-  const char *Table = DriversRecord ? TableChosenFor(F.Record) : nullptr;
-  const HDA_SSID_WORD Next = Table != nullptr ? F.Record : HDA_BOARD_DEFAULT_HDA_WORD;
+  const char *Table;
+  const HDA_SSID_WORD Next = NextBootsWord(F, &Table);
   if (!F.ConfigRead || F.State == HdaNoDevice) {
     C.Item(false, "subsystem ID").Text("not checked: no device at 00:1F.3");
   } else if (F.Subsystem != Next) {
@@ -486,6 +515,7 @@ EFI_STATUS HdaSsidInfo(EFI_SYSTEM_TABLE *SystemTable) {
   DryRun(Line, F);
   LookAfterTheWindow(Line, SystemTable, F);
   ReadRecord(Line, SystemTable, F);
+  ShowConvergence(Line, SystemTable, F);
   MeasurePmTimer(SystemTable, F);
   CONTRACT Contract(Line);
   CheckSettings(Contract, F);

@@ -86,6 +86,18 @@ function(hda_board_profile_setting VAR FILE MACRO)
   set(${VAR} "${CMAKE_MATCH_1}" PARENT_SCOPE)
 endfunction()
 
+# hda_board_profile_flag(<var> <file> <macro>): TRUE when the profile
+# defines <macro> to 1, else FALSE (the compile-time check refuses any value
+# but 0 and 1).
+function(hda_board_profile_flag VAR FILE MACRO)
+  file(STRINGS "${FILE}" lines REGEX "^[ \t]*#[ \t]*define[ \t]+${MACRO}[ \t]+1([ \t\r]|$)")
+  if(lines)
+    set(${VAR} TRUE PARENT_SCOPE)
+  else()
+    set(${VAR} FALSE PARENT_SCOPE)
+  endif()
+endfunction()
+
 # hda_board_profile_name(<var> <file>): HDA_BOARD_NAME's string.
 function(hda_board_profile_name VAR FILE)
   file(STRINGS "${FILE}" lines REGEX "^[ \t]*#[ \t]*define[ \t]+HDA_BOARD_NAME[ \t]+\"[^\"]*\"")

@@ -121,3 +121,14 @@ UINTN HdaProbeCodecs(UINT32 Base, UINT8 CodecMask, HDA_SSID_WORD *Stored) {
   }
   return 0;
 }
+
+EFI_BOOT_MODE HdaBootMode(const EFI_SYSTEM_TABLE *SystemTable) {
+  for (UINTN I = 0; I < SystemTable->NumberOfTableEntries; ++I) {
+    const EFI_CONFIGURATION_TABLE &Table = SystemTable->ConfigurationTable[I];
+    if (Table.VendorGuid == gEfiHobListGuid) {
+      const auto *Handoff = static_cast<const EFI_HOB_HANDOFF_INFO_TABLE *>(Table.VendorTable);
+      return Handoff->Header.HobType == EFI_HOB_TYPE_HANDOFF ? Handoff->BootMode : BOOT_IN_RECOVERY_MODE;
+    }
+  }
+  return BOOT_IN_RECOVERY_MODE;
+}

@@ -7,6 +7,7 @@
 
 #include "HdaSsidRecord.h"
 #include "HdaUefiBase.h"
+#include "HdaUefiTables.h"
 
 // The board's recognition of codec answers (HdaRecognisedSsid).
 extern "C" {
@@ -60,3 +61,9 @@ UINT32 HdaQueryCodec(UINT32 Base, UINT32 Codec, UINT32 *VendorId, UINT32 *Subsys
 // record size to write: 4 with *Stored set for that answer, 0 when there is
 // none.
 UINTN HdaProbeCodecs(UINT32 Base, UINT8 CodecMask, HDA_SSID_WORD *Stored);
+
+// The boot mode PEI decided on, from the HOB list's handoff table (PI
+// volume 3), which the system configuration table names; a list that is not
+// there, or does not start with the handoff table, reads as recovery, a
+// mode in which nothing is done that could wait.
+EFI_BOOT_MODE HdaBootMode(const EFI_SYSTEM_TABLE *SystemTable);

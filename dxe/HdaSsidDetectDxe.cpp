@@ -8,12 +8,16 @@
 #include "HdaSsidDetectDxe.h"
 
 #include "HdaDebug.h"
+#include "HdaHwAccess.h"
 #include "HdaProbe.h"
+#include "HdaRegisters.h"
+#include "HdaSettings.h"
 #include "HdaSsidRecord.h"
 #include "HdaUefiTables.h"
 #include "HdaVariablePolicy.h"
 
 // Set by the entry point; constant-initialised, as nothing runs before it.
+constinit static EFI_SYSTEM_TABLE *gHdaSystemTable = nullptr;
 constinit static EFI_BOOT_SERVICES *gHdaBootServices = nullptr;
 constinit static EFI_RUNTIME_SERVICES *gHdaRuntimeServices = nullptr;
 
@@ -50,7 +54,7 @@ static_assert(offsetof(HDA_SSID_VARIABLE_POLICY, Name) == sizeof(VARIABLE_POLICY
 // reads the store: no firmware has to report attributes alongside
 // EFI_BUFFER_TOO_SMALL. A failed write leaves what the store holds for the
 // next boot. (EDK2's services take the name, GUID and data as non-const.)
-static VOID WriteHdaSsidRecord(UINTN DataSize, const HDA_SSID_WORD *Value) {
+static EFI_STATUS WriteHdaSsidRecord(UINTN DataSize, const HDA_SSID_WORD *Value) {
   CHAR16 *Name = const_cast<CHAR16 *>(gHdaSsidPolicy.Name);
   EFI_GUID *Guid = const_cast<EFI_GUID *>(&gHdaSsidPolicy.Entry.Namespace);
   VOID *Data = const_cast<HDA_SSID_WORD *>(Value);
@@ -70,6 +74,46 @@ static VOID WriteHdaSsidRecord(UINTN DataSize, const HDA_SSID_WORD *Value) {
     DEBUG((EFI_ERROR(Status) && Status != EFI_NOT_FOUND ? DEBUG_ERROR : DEBUG_INFO,
            "HdaSsidDetectDxe: no codec gave a known answer: record deleted: %r\n", Status));
   }
+  return Status;
+}
+
+// The record this boot's PEI phase chose from: 4 bytes of the driver's
+// attributes, else none (the PEIM ignores anything else). Read only with
+// the convergence reset on.
+static UINTN ReadHdaSsidRecord(HDA_SSID_WORD *Value) {
+  UINT32 Attributes = 0;
+  UINTN Size = sizeof(*Value);
+  const EFI_STATUS Status = gHdaRuntimeServices->GetVariable(const_cast<CHAR16 *>(gHdaSsidPolicy.Name),
+                                                             const_cast<EFI_GUID *>(&gHdaSsidPolicy.Entry.Namespace),
+                                                             &Attributes, &Size, Value);
+  return !EFI_ERROR(Status) && Size == HDA_SSID_RECORD_SIZE && Attributes == HDA_SSID_VARIABLE_ATTRIBUTES
+             ? HDA_SSID_RECORD_SIZE
+             : 0;
+}
+
+// The subsystem IDs lock early in boot, so the boot that learns a codec
+// runs with the last boot's ID. With the board's convergence reset on, a
+// warm reset lets the OS that follows see the learned one, on three
+// conditions that make it at most one reset per change of the record: the
+// ID programmed in this boot differs from the one the next boot programs
+// from the record, this boot's write changed the record, and this is a
+// normal boot (not recovery, a flash update or capsule processing). A
+// platform that does not apply the PEIM's table thus gets one reset per
+// record change, and a failed write none. Returns whether to reset.
+static BOOLEAN HdaConvergenceReset(UINT32 Config, EFI_STATUS Written, UINTN Size, HDA_SSID_WORD Value,
+                                   UINTN SizeBefore, HDA_SSID_WORD Before) {
+  const HDA_SSID_WORD Programmed = MmioRead32(Config + PCI_SUBSYSTEM_OFFSET);
+  // A recognised record other than a zero answer's is a variant's, whose
+  // table carries it as the 00:1F.3 word.
+  const HDA_SSID_WORD Next = Size != 0 && Value != 0 ? Value : HdaDefaultSsidWord();
+  const BOOLEAN Changed = !EFI_ERROR(Written) && (Size != SizeBefore || (Size != 0 && Value != Before));
+  const EFI_BOOT_MODE BootMode = HdaBootMode(gHdaSystemTable);
+  const BOOLEAN Reset = Programmed != Next && Changed && BootMode == BOOT_WITH_FULL_CONFIGURATION;
+  DEBUG((Reset ? DEBUG_WARN : DEBUG_INFO,
+         "HdaSsidDetectDxe: subsystem ID 0x%08X this boot, 0x%08X the next; record %a; boot mode 0x%X: %a\n",
+         Programmed, Next, Changed ? "changed" : "not changed", BootMode,
+         Reset ? "warm reset" : "no reset"));
+  return Reset;
 }
 
 extern "C" VOID EFIAPI OnEndOfDxe(EFI_EVENT Event, VOID *Context) {
@@ -77,21 +121,30 @@ extern "C" VOID EFIAPI OnEndOfDxe(EFI_EVENT Event, VOID *Context) {
   // A controller that cannot be examined (absent, another class, BAR0
   // unusable, registers not answering, settings the code cannot use) says
   // nothing about the codec: the record stays.
+  const BOOLEAN Converge = HdaSettingConvergenceReset();
+  HDA_SSID_WORD Before = 0;
+  const UINTN SizeBefore = Converge ? ReadHdaSsidRecord(&Before) : 0;
+  BOOLEAN Reset = false;
   HDA_CONTROLLER_SESSION Session;
   if (HdaControllerOpen(&Session) == HdaControllerReady) {
     HDA_SSID_WORD Value = 0;
     const UINTN Size = HdaProbeCodecs(Session.Base, Session.CodecMask, &Value);
-    WriteHdaSsidRecord(Size, &Value);
+    const EFI_STATUS Written = WriteHdaSsidRecord(Size, &Value);
     HdaControllerClose(&Session);
+    Reset = Converge && HdaConvergenceReset(Session.Config, Written, Size, Value, SizeBefore, Before);
   } else {
     DEBUG((DEBUG_WARN, "HdaSsidDetectDxe: nothing examined: the record is kept\n"));
   }
   gHdaBootServices->CloseEvent(Event);
+  if (Reset) {
+    gHdaRuntimeServices->ResetSystem(EfiResetWarm, EFI_SUCCESS, 0, nullptr);
+  }
 }
 
 extern "C" EFI_STATUS EFIAPI HdaSsidDxeEntryPoint(EFI_HANDLE ImageHandle,
                                                   EFI_SYSTEM_TABLE *SystemTable) {
   (void)ImageHandle;
+  gHdaSystemTable = SystemTable;
   gHdaBootServices = SystemTable->BootServices;
   gHdaRuntimeServices = SystemTable->RuntimeServices;
   // EDK2's variable driver locks policy registration in its own End-of-DXE

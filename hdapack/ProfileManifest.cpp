@@ -44,6 +44,8 @@ void PrintRows(const SSID_TABLE &Table) {
 int main() {
   std::printf("# zero answer: %s\n", HDA_BOARD_RECORDS_ZERO_ANSWER ? "recorded as 0x00000000 (selects no table)"
                                                                     : "not a variant (the record is deleted)");
+  std::printf("# convergence reset: %s by default (PcdHdaSsidConvergenceReset)\n",
+              HDA_BOARD_CONVERGENCE_RESET ? "on" : "off");
   std::printf("# table SsidTableDefault: %u entries, 00:1F.3 word 0x%08X, crc32 0x%08X\n",
               static_cast<unsigned>(SSID_TABLE_ENTRY_COUNT), static_cast<unsigned>(FindHdaSsid(SsidTableDefault.Entries)),
               static_cast<unsigned>(Crc32(SsidTableDefault)));

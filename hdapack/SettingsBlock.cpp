@@ -89,7 +89,9 @@ std::optional<Located> Find(std::span<const uint8_t> Image, std::string *Error) 
     return std::nullopt;
   }
   const size_t Ecam = *Block + HDA_PLATFORM_ECAM_FIELD_OFFSET, Port = *Block + HDA_PLATFORM_PM_TIMER_FIELD_OFFSET;
-  return Located{{Le(Image, Ecam, 8), static_cast<uint16_t>(Le(Image, Port, 2))}, Ecam, Port};
+  const size_t Converge = *Block + HDA_PLATFORM_CONVERGENCE_RESET_FIELD_OFFSET;
+  return Located{{Le(Image, Ecam, 8), static_cast<uint16_t>(Le(Image, Port, 2)), Image[Converge] != 0 ? 1 : 0},
+                 Ecam, Port, Converge};
 }
 
 std::optional<Located> FindInFile(std::span<uint8_t> File, size_t *ImageAt, std::string *Error) {
@@ -117,6 +119,9 @@ bool Retarget(std::vector<uint8_t> &File, const Settings &New, std::string *Erro
   }
   PutLe(*Image, Block->EcamOffset, New.EcamBase, 8);
   PutLe(*Image, Block->PmTimerPortOffset, New.PmTimerPort, 2);
+  if (New.ConvergenceReset >= 0) {
+    (*Image)[Block->ConvergenceResetOffset] = static_cast<uint8_t>(New.ConvergenceReset != 0);
+  }
   if (IsFirmwareFile && (File[19] & pifw::kFileAttribChecksum) != 0) {
     const size_t Size = Le(File, 20, 3);
     uint8_t Sum = 0;

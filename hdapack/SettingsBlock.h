@@ -20,12 +20,14 @@ namespace settings {
 struct Settings {
   uint64_t EcamBase;
   uint16_t PmTimerPort;
+  int ConvergenceReset = -1;  // 0 or 1; -1 (Retarget): as the image has it
 };
 
 struct Located {
   Settings Values;
-  size_t EcamOffset;         // file offsets of the two fields, in the image
+  size_t EcamOffset;         // file offsets of the fields, in the image
   size_t PmTimerPortOffset;  // (for a firmware file: in its PE32 section's image)
+  size_t ConvergenceResetOffset;
 };
 
 // Why the driver would refuse these settings, or empty when it can use them:

@@ -200,9 +200,10 @@ void ShowSettings(const Options &O) {
                   ImageAt + Offset);
     return std::string(Text);
   };
-  std::printf("ecam-base 0x%llX at %s\npm-timer-port 0x%X at %s\n",
+  std::printf("ecam-base 0x%llX at %s\npm-timer-port 0x%X at %s\nconvergence-reset 0x%X at %s\n",
               static_cast<unsigned long long>(Block->Values.EcamBase), Where(Block->EcamOffset).c_str(),
-              Block->Values.PmTimerPort, Where(Block->PmTimerPortOffset).c_str());
+              Block->Values.PmTimerPort, Where(Block->PmTimerPortOffset).c_str(), Block->Values.ConvergenceReset,
+              Where(Block->ConvergenceResetOffset).c_str());
 }
 
 uint64_t NumberOption(const Options &O, const std::string &Name) {
@@ -221,9 +222,16 @@ void Retarget(const Options &O) {
   if (const std::string Why = settings::Unusable(Ecam, Port); !Why.empty()) {
     Fail(Why);
   }
+  int Converge = -1;  // as the image has it
+  if (const std::string Given = O.Get("convergence-reset"); !Given.empty()) {
+    if (Given != "on" && Given != "off") {
+      Fail("--convergence-reset is on or off, not " + Given);
+    }
+    Converge = Given == "on" ? 1 : 0;
+  }
   Bytes File = Read(In);
   std::string Error;
-  if (!settings::Retarget(File, {Ecam, static_cast<uint16_t>(Port)}, &Error)) {
+  if (!settings::Retarget(File, {Ecam, static_cast<uint16_t>(Port), Converge}, &Error)) {
     Fail(In + ": " + Error);
   }
   Write(Require(O, "out"), File);
@@ -242,6 +250,7 @@ const char kUsage[] =
     "  volume   --out FILE.fv FILE.ffs...             a minimal FFS2 volume holding the files\n"
     "  settings --in IMAGE.efi|FILE.ffs               the platform settings a driver carries, and where\n"
     "  retarget --in IMAGE.efi|FILE.ffs --out ... --ecam-base ADDRESS --pm-timer-port PORT\n"
+    "           [--convergence-reset on|off]\n"
     "                                                 a copy with other platform settings\n"
     "Every output is written whole or not at all.\n";
 

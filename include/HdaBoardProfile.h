@@ -25,6 +25,13 @@
 #if !defined(HDA_BOARD_DEFAULT_ECAM_BASE) || !defined(HDA_BOARD_DEFAULT_PM_TIMER_PORT)
 #error "board profile: HDA_BOARD_DEFAULT_ECAM_BASE and HDA_BOARD_DEFAULT_PM_TIMER_PORT are not both defined"
 #endif
+// The warm reset after a codec change, when the next boot's subsystem ID
+// differs from this one's: off unless the board turns it on.
+#ifndef HDA_BOARD_CONVERGENCE_RESET
+#define HDA_BOARD_CONVERGENCE_RESET 0
+#endif
+static_assert(HDA_BOARD_CONVERGENCE_RESET == 0 || HDA_BOARD_CONVERGENCE_RESET == 1,
+              "board profile: HDA_BOARD_CONVERGENCE_RESET is 0 (off) or 1 (on)");
 
 // The codec answers vendor-high (HD Audio 1.0a, 7.3.4.12); the record keeps
 // PCI's vendor-low layout.

@@ -112,6 +112,10 @@ extern "C" HDA_SSID_WORD EFIAPI FindDefaultHdaSsid(VOID) {
   return FindHdaSsid(Table);
 }
 
+// The profile's word, a constant: the driver's view of what the PEIM's
+// default table programs, without carrying the table.
+extern "C" HDA_SSID_WORD EFIAPI HdaDefaultSsidWord(VOID) { return HDA_BOARD_DEFAULT_HDA_WORD; }
+
 // The board profile's variants in order; a record of none selects nothing.
 extern "C" const SSID_TABLE_ENTRY *EFIAPI HdaVariantTable(HDA_SSID_WORD Record, const CHAR8 **TableName) {
 #define HDA_VARIANT_TABLE(Name, Vendor, Device) \

@@ -1,7 +1,7 @@
 // Copyright (c) 2026, HdaSsid contributors. All rights reserved.
 // SPDX-License-Identifier: BSD-2-Clause-Patent
 //
-// The driver's two platform settings in the standalone images, carried as
+// The driver's platform settings in the standalone images, carried as
 // data so that a platform sets them at integration without rebuilding:
 // EDK2's build patches them as PatchableInModule PCDs of the binary module
 // (the INF's [PatchPcd] gives each field's file offset), and `hdapack
@@ -24,16 +24,19 @@ struct HDA_PLATFORM_SETTINGS {
   UINT8 Signature[8];
   UINT64 PciExpressBaseAddress;  // gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidPciExpressBaseAddress
   UINT16 PmTimerPort;            // gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidAcpiPmTimerPort (PM1_TMR)
-  UINT16 Reserved[3];
+  UINT8 ConvergenceReset;        // gHdaSsidPkgTokenSpaceGuid.PcdHdaSsidConvergenceReset (BOOLEAN)
+  UINT8 Reserved[5];
 };
 // The signature reads "board" from before these were called platform
 // settings; shipped images and tools know the block by it.
 inline constexpr char HDA_PLATFORM_SETTINGS_SIGNATURE[] = "HDABOARD";
 constexpr UINTN HDA_PLATFORM_ECAM_FIELD_OFFSET = 8;
 constexpr UINTN HDA_PLATFORM_PM_TIMER_FIELD_OFFSET = 16;
+constexpr UINTN HDA_PLATFORM_CONVERGENCE_RESET_FIELD_OFFSET = 18;
 static_assert(sizeof(HDA_PLATFORM_SETTINGS) == 24);
 static_assert(offsetof(HDA_PLATFORM_SETTINGS, PciExpressBaseAddress) == HDA_PLATFORM_ECAM_FIELD_OFFSET);
 static_assert(offsetof(HDA_PLATFORM_SETTINGS, PmTimerPort) == HDA_PLATFORM_PM_TIMER_FIELD_OFFSET);
+static_assert(offsetof(HDA_PLATFORM_SETTINGS, ConvergenceReset) == HDA_PLATFORM_CONVERGENCE_RESET_FIELD_OFFSET);
 
 // Volatile, as EDK2 declares a PatchableInModule PCD: every use reads the
 // image's bytes, so the compiler never folds a value into the code. Only the
@@ -49,3 +52,4 @@ static_assert(HDA_PLATFORM_ECAM_BASE != 0 &&
 
 inline UINT64 HdaSettingEcamBase() { return gHdaPlatformSettings.PciExpressBaseAddress; }
 inline UINT16 HdaSettingPmTimerPort() { return gHdaPlatformSettings.PmTimerPort; }
+inline BOOLEAN HdaSettingConvergenceReset() { return gHdaPlatformSettings.ConvergenceReset != 0; }

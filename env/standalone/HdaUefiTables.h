@@ -59,12 +59,18 @@ struct EFI_BOOT_SERVICES {
   EFI_CREATE_EVENT_EX CreateEventEx;
 };
 
+enum EFI_RESET_TYPE : UINT32 { EfiResetCold, EfiResetWarm, EfiResetShutdown, EfiResetPlatformSpecific };
+typedef VOID(EFIAPI *EFI_RESET_SYSTEM)(EFI_RESET_TYPE ResetType, EFI_STATUS ResetStatus, UINTN DataSize,
+                                       VOID *ResetData);
+
 struct EFI_RUNTIME_SERVICES {
   EFI_TABLE_HEADER Hdr;
   VOID *GetTimeToConvertPointer[6];  // GetTime .. ConvertPointer
   EFI_GET_VARIABLE GetVariable;
   VOID *GetNextVariableName;
   EFI_SET_VARIABLE SetVariable;
+  VOID *GetNextHighMonotonicCount;
+  EFI_RESET_SYSTEM ResetSystem;
 };
 
 struct EFI_CONFIGURATION_TABLE {
@@ -93,6 +99,28 @@ struct EFI_SYSTEM_TABLE {
 #define EFI_END_OF_DXE_EVENT_GROUP_GUID \
   { 0x02CE967A, 0xDD7E, 0x4FFC, { 0x9E, 0xE7, 0x81, 0x0C, 0xF0, 0x47, 0x08, 0x80 } }
 extern "C" EFI_GUID gEfiEndOfDxeEventGroupGuid;
+
+// PI 1.8 volume 3: the HOB list, which DXE finds in the system
+// configuration table, begins with the phase handoff table that carries
+// the boot mode PEI decided on.
+#define EFI_HOB_LIST_GUID \
+  { 0x7739F24C, 0x93D7, 0x11D4, { 0x9A, 0x3A, 0x00, 0x90, 0x27, 0x3F, 0xC1, 0x4D } }
+extern "C" EFI_GUID gEfiHobListGuid;
+typedef UINT32 EFI_BOOT_MODE;
+constexpr EFI_BOOT_MODE BOOT_WITH_FULL_CONFIGURATION = 0x00;
+constexpr EFI_BOOT_MODE BOOT_ON_FLASH_UPDATE = 0x12;
+constexpr EFI_BOOT_MODE BOOT_IN_RECOVERY_MODE = 0x20;
+constexpr UINT16 EFI_HOB_TYPE_HANDOFF = 0x0001;
+struct EFI_HOB_GENERIC_HEADER {
+  UINT16 HobType;
+  UINT16 HobLength;
+  UINT32 Reserved;
+};
+struct EFI_HOB_HANDOFF_INFO_TABLE {
+  EFI_HOB_GENERIC_HEADER Header;
+  UINT32 Version;
+  EFI_BOOT_MODE BootMode;
+};
 
 #if defined(MDE_CPU_X64)
 // UEFI 2.x offsets on x64; a slip here would call the wrong service.

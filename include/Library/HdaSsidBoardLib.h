@@ -48,6 +48,19 @@ FindDefaultHdaSsid (
   );
 
 /**
+  The SVID/SSID word the board's profile gives the HD Audio controller at
+  00:1F.3 in its default table: the word a boot programs when the record
+  selects no variant table. A constant of the profile; no table is read.
+
+  @return The profile's default 00:1F.3 word.
+**/
+HDA_SSID_WORD
+EFIAPI
+HdaDefaultSsidWord (
+  VOID
+  );
+
+/**
   The table of the board's variant whose record this is.
 
   @param[in]  Record     A record, as the variable holds it.

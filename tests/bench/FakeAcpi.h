@@ -37,7 +37,7 @@ struct AcpiShape {
 struct FakeAcpi {
   uint8_t *Arena = nullptr;
   size_t Used = 0;
-  EFI_CONFIGURATION_TABLE Entry{};
+  EFI_CONFIGURATION_TABLE Tables[2]{};  // the RSDP's, then the one the system table had
   static constexpr size_t kArena = 0x4000;
 
   static void Put(uint8_t *T, size_t At, uint64_t Value, unsigned Bytes) {
@@ -107,10 +107,14 @@ struct FakeAcpi {
     Put(Rsdp, 16, reinterpret_cast<uintptr_t>(Rsdt), 4);
     Put(Rsdp, 24, S.Acpi10 ? 0 : reinterpret_cast<uintptr_t>(Xsdt), 8);
     Seal(Rsdp, 8, 20, Broken == "RSDP");
-    Entry = {S.Acpi10 ? EfiGuid("EB9D2D30-2D88-11D3-9A16-0090273FC14D") : EfiGuid("8868E871-E4F1-11D3-BC22-0080C73C88E1"),
-             Rsdp};
-    System.NumberOfTableEntries = 1;
-    System.ConfigurationTable = &Entry;
+    Tables[0] = {S.Acpi10 ? EfiGuid("EB9D2D30-2D88-11D3-9A16-0090273FC14D")
+                           : EfiGuid("8868E871-E4F1-11D3-BC22-0080C73C88E1"),
+                  Rsdp};
+    if (System.NumberOfTableEntries != 0) {
+      Tables[1] = System.ConfigurationTable[0];
+    }
+    System.NumberOfTableEntries = System.NumberOfTableEntries != 0 ? 2 : 1;
+    System.ConfigurationTable = Tables;
   }
   ~FakeAcpi() { munmap(Arena, kArena); }
 };

@@ -119,8 +119,13 @@ EFI_STATUS EFIAPI FakeOutputString(EFI_SIMPLE_TEXT_OUTPUT_PROTOCOL *, const CHAR
 EFI_STATUS EFIAPI FakeGetVariable(const CHAR16 *Name, const EFI_GUID *Guid, UINT32 *Attributes, UINTN *DataSize,
                                   VOID *Data) {
   FakeUefi &Uefi = FakeUefi::Current();
+  ++Uefi.GetVariableCalls;
   return ReadStoredRecord(Uefi.StoredRecord, Uefi.StoredAttributes, Name, Guid, Attributes, DataSize, Data,
                           Uefi.Reported);
+}
+
+VOID EFIAPI FakeResetSystem(EFI_RESET_TYPE ResetType, EFI_STATUS, UINTN, VOID *) {
+  FakeUefi::Current().Resets.push_back(ResetType);
 }
 }  // namespace
 
@@ -135,6 +140,10 @@ FakeUefi::FakeUefi() {
   BootServices.Stall = FakeStall;
   RuntimeServices.SetVariable = FakeSetVariable;
   RuntimeServices.GetVariable = FakeGetVariable;
+  RuntimeServices.ResetSystem = FakeResetSystem;
+  HobList = {gEfiHobListGuid, &Handoff};
+  SystemTable.NumberOfTableEntries = 1;
+  SystemTable.ConfigurationTable = &HobList;
   ConOut.OutputString = FakeOutputString;
   SystemTable.ConOut = &ConOut;
   SystemTable.BootServices = &BootServices;

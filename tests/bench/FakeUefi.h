@@ -67,6 +67,12 @@ public:
   std::vector<CreateEventExCall> CreateEventExCalls;
   std::vector<EFI_EVENT> ClosedEvents;
   std::vector<SetVariableCall> SetVariableCalls;
+  size_t GetVariableCalls = 0;
+  std::vector<EFI_RESET_TYPE> Resets;  // ResetSystem's requests, which return here
+  // The HOB list's handoff table, the system table's one configuration
+  // table: the boot mode PEI handed over.
+  EFI_HOB_HANDOFF_INFO_TABLE Handoff{{EFI_HOB_TYPE_HANDOFF, 56, 0}, 9, BOOT_WITH_FULL_CONFIGURATION};
+  EFI_CONFIGURATION_TABLE HobList{};
 
   static FakeUefi &Current();
 };
