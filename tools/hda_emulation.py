@@ -100,6 +100,13 @@ class Access:
 
 
 @dataclass
+class ResetPass:
+    """A pass through the firmware that a warm reset ended before the shell."""
+    policy: str                  # what the test platform PEIM reported
+    probe: list                  # the driver's accesses
+
+
+@dataclass
 class Boot:
     number: int
     policy: str = ""             # what the test platform PEIM reported at end of PEI
@@ -108,6 +115,7 @@ class Boot:
     seconds: float = 0.0         # from power-on or reset to the shell's prompt
     probe: list = field(default_factory=list)  # the driver's accesses, when found
     tool_probes: list = field(default_factory=list)  # the bring-up application's, if it ran
+    resets: list = field(default_factory=list)  # ResetPasses before this boot reached the shell
 
 
 @dataclass
@@ -150,11 +158,13 @@ def stub_peim_file(work, stub_peim, hdapack, name="PlatformStubPei.ffs"):
     return stub
 
 
-def retarget_to_q35(hdapack, shipped, out):
+def retarget_to_q35(hdapack, shipped, out, converge=None):
     """A copy of a shipped driver image or firmware file with q35's board
-    settings, as a platform would set them at integration."""
+    settings, as a platform would set them at integration; converge True or
+    False also sets its convergence reset (None: as shipped)."""
     subprocess.run([hdapack, "retarget", "--in", shipped, "--out", out, "--ecam-base", "0x%X" % Q35_ECAM_BASE,
-                    "--pm-timer-port", "0x%X" % Q35_PM_TIMER_PORT], check=True)
+                    "--pm-timer-port", "0x%X" % Q35_PM_TIMER_PORT] +
+                   ([] if converge is None else ["--convergence-reset", "on" if converge else "off"]), check=True)
     return out
 
 
@@ -164,18 +174,21 @@ def manifest_version(release):
         return re.search(r"^\s*VERSION_STRING\s*=\s*(\S+)", handle.read(), re.M).group(1)
 
 
-def build_board_firmware(work, ovmf, release, stub_peim, hdapack, retarget=False):
+def build_board_firmware(work, ovmf, release, stub_peim, hdapack, retarget=False, converge=False):
     """OVMF with a release: the shipped PEIM's and driver's firmware files and
     the test platform PEIM. A driver that carries other settings than q35's
     under Debian's OVMF would touch nothing there; with retarget a copy set to
     q35's by hdapack retarget goes in instead (as a platform sets them at
-    integration), without it that is an error (ValueError)."""
+    integration), without it that is an error (ValueError). With converge a
+    copy whose convergence reset is on goes in, as a platform sets
+    PcdHdaSsidConvergenceReset."""
     stub = stub_peim_file(work, stub_peim, hdapack)
     driver = os.path.join(release, "HdaSsidDetectDxe.ffs")
-    if needs_retarget(release):
-        if not retarget:
-            raise ValueError("the driver of %s carries other settings than q35's" % release)
-        driver = retarget_to_q35(hdapack, driver, os.path.join(work, "HdaSsidDetectDxeQ35.ffs"))
+    if needs_retarget(release) and not retarget:
+        raise ValueError("the driver of %s carries other settings than q35's" % release)
+    if needs_retarget(release) or converge:
+        driver = retarget_to_q35(hdapack, driver, os.path.join(work, "HdaSsidDetectDxeQ35.ffs"),
+                                 True if converge else None)
     return build_firmware(work, ovmf, [stub, os.path.join(release, "HdaSsidSelectPei.ffs")], [driver])
 
 
@@ -335,7 +348,8 @@ def run_machine(work, name, firmware, variables, steps, controller=True, codec="
             kind, address, value, size, region = match.groups()
             address = int(address, 16)
             if region == "intel-hda" or region == "system.flash0" or \
-                    (region == "pcie-mmcfg-mmio" and ecam_hda <= address < ecam_hda + 0x1000):
+                    (region == "pcie-mmcfg-mmio" and ecam_hda <= address < ecam_hda + 0x1000) or \
+                    (kind == "write" and (region, int(value, 16)) in PASS_MARKS):
                 accesses.append(Access(kind, address, int(value, 16), int(size), region))
 
     def press_enter():
@@ -366,24 +380,31 @@ def run_machine(work, name, firmware, variables, steps, controller=True, codec="
     with open(debugcon, "r", encoding="latin-1") as handle:
         console = handle.read()
     reports = [line.strip() for line in console.splitlines() if line.startswith("HdaSsidPolicy: SsidTable=")]
+    resets_before = passes_reset(accesses, len(steps))
+    accesses = [a for a in accesses if (a.region, a.value) not in PASS_MARKS]
     boots = []
     previous = started
     windows = driver_windows(accesses, ecam_hda)
+    windows.reverse()
+    reports.reverse()
     for number in range(1, len(steps) + 1):
         dump = read_disk_file(disk, "boot%d.txt" % number)
-        boot = Boot(number, reports[number - 1] if number <= len(reports) else "",
-                    parse_record(dump), dump or "")
+        # Each pass a warm reset ended: its PEI report and, with a
+        # controller, its End-of-DXE probe; then the pass that reached the
+        # shell.
+        resets = [ResetPass(reports.pop() if reports else "", windows.pop() if controller and windows else [])
+                  for _ in range(resets_before[number - 1])]
+        boot = Boot(number, reports.pop() if reports else "", parse_record(dump), dump or "", resets=resets)
         if number <= len(prompts):
             boot.seconds, previous = prompts[number - 1] - previous, prompts[number - 1]
         boots.append(boot)
-    if controller:
-        # In time order: each boot's End-of-DXE probe, then the probes of any
-        # bring-up application its shell step ran: its dry run and, when that
-        # found the controller usable (it enabled it), its own look.
-        windows.reverse()
-        for boot, commands in zip(boots, steps):
+        if controller:
+            # In time order: the boot's End-of-DXE probe, then the probes of
+            # any bring-up application its shell step ran: its dry run and,
+            # when that found the controller usable (it enabled it), its own
+            # look.
             boot.probe = windows.pop() if windows else []
-            for command in commands:
+            for command in steps[number - 1]:
                 if "HdaSsidInfo" in command and windows:
                     boot.tool_probes.append(windows.pop())
                     if command_written(boot.tool_probes[-1], ecam_hda) and windows:
@@ -394,6 +415,32 @@ def run_machine(work, name, firmware, variables, steps, controller=True, codec="
         if text is not None:
             files[name_on_disk] = text
     return Run(boots, accesses, files, "".join(serial), elapsed, console)
+
+
+# Writes that mark a pass through the firmware in QEMU's trace: OVMF's SEC
+# enables A20 through port 0x92 as each pass starts, and its ResetSystem
+# asks the keyboard controller (command 0xFE) for a warm reset.
+PASS_START = ("port92", 0x2)
+WARM_RESET = ("i8042-cmd", 0xFE)
+PASS_MARKS = (PASS_START, WARM_RESET)
+
+
+def passes_reset(accesses, boots):
+    """For each of the boots that reached the shell, how many passes before
+    it a warm reset ended. Without pass marks (another firmware), none."""
+    counts, resets, started = [], 0, False
+    for access in accesses:
+        mark = (access.region, access.value)
+        if mark == PASS_START:
+            if started:
+                counts.append(resets)
+                resets = 0
+            started = True
+        elif mark == WARM_RESET:
+            resets, started = resets + 1, False
+    if started:
+        counts.append(resets)
+    return (counts + [0] * boots)[:boots]
 
 
 def fresh_variables(work, name, source):
@@ -574,6 +621,23 @@ class ProofBoot:
     differences: list = field(default_factory=list)
     extra: bool = False          # the boot that only shows the last record's choice
     report: str = ""             # what HdaSsidInfo.efi printed in this boot, when it ran
+    expected_resets: int = 0     # warm resets the driver's convergence reset asks for
+
+
+# QEMU's HD Audio controller has a read-only subsystem ID (1AF4:1100): the
+# emulated platform never applies the PEIM's table.
+QEMU_HDA_SUBSYSTEM = 0x11001AF4
+
+
+def convergence_resets(profile, before, after):
+    """Warm resets the driver asks for when its convergence reset is on: one
+    when the boot changed the record and the next boot's word (the record's
+    variant table's, else the default table's) is not what QEMU's 0x2C
+    holds. A boot that changed nothing after that asks for none."""
+    if after == before:
+        return 0
+    following = after if after not in (None, 0) else profile.default.hda_word
+    return 0 if following == QEMU_HDA_SUBSYSTEM else 1
 
 
 def default_sequence(profile):
@@ -597,14 +661,15 @@ def group_setups(setups):
 INFO_COMMAND = "HdaSsidInfo.efi > info%d.txt"
 
 
-def run_proof(profile, setups, machine, info=False):
+def run_proof(profile, setups, machine, info=False, converge=False):
     """Runs the setups over one store; machine(name, steps, setup, outputs)
     runs one QEMU machine through len(steps) boots and returns its Run, with
     the files named in outputs that the steps wrote. Consecutive boots of one
     setup share a machine; the last machine boots once more. With info, every
     boot with a controller runs HdaSsidInfo.efi from the shell, after End of
     DXE, and its report goes with the boot. Returns the ProofBoots and the
-    Runs."""
+    Runs. With converge, the driver's convergence reset is on: a boot that
+    changes the record is expected to reset once (see convergence_resets)."""
     groups = group_setups(setups)
     proof, runs, record, number = [], [], None, 0
     for index, (setup, count) in enumerate(groups):
@@ -618,7 +683,9 @@ def run_proof(profile, setups, machine, info=False):
             number += 1
             after = profile.record_after(setup, record)
             entry = ProofBoot(number, setup, record, boot, profile.report(record), after,
-                              extra=position == count, report=run.files.get("info%d.txt" % (position + 1), ""))
+                              extra=position == count, report=run.files.get("info%d.txt" % (position + 1), ""),
+                              expected_resets=convergence_resets(profile, record, after)
+                              if converge and setup != NO_CONTROLLER else 0)
             check_boot(profile, entry, run)
             proof.append(entry)
             record = after
@@ -637,9 +704,18 @@ def verdict_of(report):
 
 def check_boot(profile, entry, run):
     boot, differences = entry.boot, entry.differences
-    if boot.policy != entry.expected_report:
+    if len(boot.resets) != entry.expected_resets:
+        differences.append("%d warm resets after End of DXE, the profile says %d" % (
+            len(boot.resets), entry.expected_resets))
+    # PEI of the boot's first pass chose from the record it started with;
+    # after a warm reset, from the record that pass left.
+    first = boot.resets[0].policy if boot.resets else boot.policy
+    if first != entry.expected_report:
         differences.append("PEI chose %s, the profile says %s" % (
-            profile.describe_policy(boot.policy), profile.describe_policy(entry.expected_report)))
+            profile.describe_policy(first), profile.describe_policy(entry.expected_report)))
+    if boot.resets and boot.policy != profile.report(entry.expected_record):
+        differences.append("after the warm reset PEI chose %s, the profile says %s" % (
+            profile.describe_policy(boot.policy), profile.describe_policy(profile.report(entry.expected_record))))
     if boot.record != entry.expected_record:
         differences.append("End of DXE left record %s, the profile says %s" % (
             record_text(boot.record), record_text(entry.expected_record)))
@@ -674,6 +750,13 @@ def print_proof(profile, proof, out=sys.stdout):
         extra = ", to see what the last record selects" if entry.extra else ""
         print("Boot %d, %s (%.1f s to the shell%s)" % (entry.number, what, boot.seconds, extra), file=out)
         held = "none (a fresh store)" if previous is None else record_text(previous.boot.record)
+        for reset in boot.resets:
+            print("  PEI    record in the store: %-10s -> %s" % (held, profile.describe_policy(reset.policy)),
+                  file=out)
+            print("  DXE    %s" % describe_probe(reset.probe, profile), file=out)
+            print("  RESET  the driver asked for a warm reset after End of DXE (record changed, next boot's "
+                  "subsystem ID not 0x%08X)" % QEMU_HDA_SUBSYSTEM, file=out)
+            held = record_text(boot.record) + " (left by the pass the reset ended)"
         print("  PEI    record in the store: %-10s -> %s" % (held, profile.describe_policy(boot.policy)), file=out)
         if entry.setup == NO_CONTROLLER:
             print("  DXE    no device at 00:1F.3: nothing written", file=out)

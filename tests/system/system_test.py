@@ -129,6 +129,10 @@ class Machine:
         q35_work = os.path.join(work, "q35")
         os.makedirs(q35_work)
         q35_firmware = emu.build_board_firmware(q35_work, ovmf, args.release_q35, args.stub_peim, args.hdapack)
+        converge_work = os.path.join(work, "q35-convergence")
+        os.makedirs(converge_work)
+        converge_firmware = emu.build_board_firmware(converge_work, ovmf, args.release_q35, args.stub_peim,
+                                                     args.hdapack, converge=True)
         variables = emu.fresh_variables(work, "sequence", ovmf.variables)
         first, second = cls.first, cls.second
         with ThreadPoolExecutor(2) as pool:
@@ -163,21 +167,27 @@ class Machine:
             foreign_store = emu.fresh_variables(work, "foreign", ovmf.variables)
             foreign = pool.submit(cls.foreign_record, work, ovmf, firmware, foreign_store)
             refusals = None if args.edk2_built else pool.submit(cls.proof_refusals, work, args)
+            converged = None if args.edk2_built else pool.submit(
+                cls.emulation_proof, converge_work, converge_firmware,
+                emu.fresh_variables(converge_work, "proof", ovmf.variables), True)
             cls.runs["no-codec"], cls.runs["no-controller"] = no_codec.result(), no_controller.result()
             cls.runs["smbus"] = smbus.result()
             cls.runs["foreign"] = foreign.result()
             cls.proof, cls.q35_runs = q35.result() if q35 else (None, [])
             cls.refusals = refusals.result() if refusals else None
+            cls.convergence_proof = converged.result()[0] if converged else None
         cls.seconds = time.monotonic() - started
 
     @classmethod
-    def emulation_proof(cls, work, firmware, variables):
-        """The emulated board's release through its default proof sequence."""
+    def emulation_proof(cls, work, firmware, variables, converge=False):
+        """The emulated board's release through its default proof sequence;
+        with converge, its driver's convergence reset on (and no bring-up
+        application)."""
         def machine(name, steps, setup, outputs):
             return emu.run_machine(work, name, firmware, variables, steps, controller=setup != emu.NO_CONTROLLER,
                                    codec=setup if setup in emu.QEMU_CODECS else None, outputs=outputs,
                                    files={"HdaSsidInfo.efi": os.path.join(cls.release_q35, "HdaSsidInfo.efi")})
-        return emu.run_proof(cls.q35, emu.default_sequence(cls.q35), machine, info=True)
+        return emu.run_proof(cls.q35, emu.default_sequence(cls.q35), machine, info=not converge, converge=converge)
 
     @classmethod
     def proof_refusals(cls, work, args):
@@ -264,6 +274,26 @@ class EmulatedBoardProof(unittest.TestCase):
             if entry.report and not entry.extra:
                 with self.subTest(setup=entry.setup):
                     self.assertEqual(capture_difference(Machine.work, "QemuQ35", entry.setup, entry.report), "")
+
+
+class ConvergenceResetProof(unittest.TestCase):
+    """The emulated board's proof with the driver's convergence reset on:
+    QEMU's subsystem ID is read-only, so each boot that changes the record
+    to a variant's resets once, and the boot after it, which changes
+    nothing, does not; a record deleted or kept makes no reset."""
+
+    def setUp(self):
+        if Machine.convergence_proof is None:
+            self.skipTest("the EDK2-built images' run leaves the convergence proof out")
+
+    def test_one_reset_per_codec_change_and_no_loop(self):
+        proof = Machine.convergence_proof
+        self.assertEqual([(e.number, e.differences) for e in proof if e.differences], [])
+        self.assertEqual([(e.setup, len(e.boot.resets)) for e in proof],
+                         [("hda-duplex", 1), ("hda-output", 1), ("hda-micro", 1), (emu.NO_CODEC, 0),
+                          (emu.NO_CONTROLLER, 0), (emu.NO_CONTROLLER, 0)])
+        # After its reset a boot chose the table of the record it had just written.
+        self.assertEqual([e.boot.record for e in proof[:3]], [0x00221AF4, 0x00121AF4, 0x00321AF4])
 
 
 class ProofRefusals(unittest.TestCase):
