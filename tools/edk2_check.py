@@ -328,6 +328,17 @@ def run(command, cwd=None, env=None):
 
 # --- EDK2 tree and workspace ------------------------------------------------
 
+def extract_members(archive, members, folder):
+    """The members of an open tarball unpacked into folder, emptied first
+    (tar's "data" filter where this Python has it); returns folder."""
+    shutil.rmtree(folder, ignore_errors=True)
+    if hasattr(tarfile, "data_filter"):
+        archive.extractall(folder, members, filter="data")
+    else:
+        archive.extractall(folder, members)
+    return folder
+
+
 def prepare_basetools(tree, work, jobs):
     """A scratch EDK2 root holding the tree's BaseTools, edksetup.sh and the
     MdePkg (its headers, which the C tools include, its DEC and libraries), with
@@ -353,12 +364,7 @@ def prepare_basetools(tree, work, jobs):
                 m.name)]
             if not any(m.name.endswith("edksetup.sh") for m in members):
                 raise SystemExit("edk2_check: %s holds no EDK2 tree (no edksetup.sh)" % tree)
-            extract = os.path.join(work, "unpacked")
-            shutil.rmtree(extract, ignore_errors=True)
-            if hasattr(tarfile, "data_filter"):
-                archive.extractall(extract, members, filter="data")
-            else:
-                archive.extractall(extract, members)
+            extract = extract_members(archive, members, os.path.join(work, "unpacked"))
         top = os.path.dirname(next(os.path.join(extract, m.name) for m in members
                                    if m.name.endswith("edksetup.sh")))
         os.rmdir(root)
@@ -414,12 +420,7 @@ def add_mde_module_pkg(root, sources, work):
                                                           m.name)]
                 if not members:
                     continue
-                extract = os.path.join(work, "unpacked-mde-module")
-                shutil.rmtree(extract, ignore_errors=True)
-                if hasattr(tarfile, "data_filter"):
-                    archive.extractall(extract, members, filter="data")
-                else:
-                    archive.extractall(extract, members)
+                extract = extract_members(archive, members, os.path.join(work, "unpacked-mde-module"))
             dec = next(m.name for m in members if m.name.endswith("MdeModulePkg.dec"))
             os.rename(os.path.dirname(os.path.join(extract, dec)), os.path.join(root, "MdeModulePkg"))
             break
