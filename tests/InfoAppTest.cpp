@@ -66,6 +66,8 @@ TEST(InfoApp, ReportsEachCodecAndWhatTheDriverWouldStore) {
            "codec 1: vendor ID 0x10EC0897, subsystem ID 0x1458A195",
            "known: variant A195; the driver stores 0xA1951458",
            "Stored record ZelHdaSsid: 0xA1941458 (attributes 0x07)",
+           "Convergence reset: off; subsystem ID 0x00000000 this boot, 0xA1941458 the next; boot mode 0x00: the "
+           "driver would not reset (off)",
            "  ok       PM timer: 35797 ticks in 10 ms of Stall: 3.58 MHz"}) {
     EXPECT_NE(Out.find(Expected), std::string::npos) << Expected << "\n" << Out;
   }
@@ -76,6 +78,24 @@ TEST(InfoApp, ReportsEachCodecAndWhatTheDriverWouldStore) {
 
 // The capture the application prints is the driver's probe, access for
 // access: codec 0 is not recognised, so both go on to codec 1.
+// With the convergence reset on: what the driver would do in a
+// full-configuration boot and in a recovery boot.
+TEST(InfoApp, ShowsWhatTheConvergenceResetWouldDo) {
+  gHdaPlatformSettings.ConvergenceReset = 1;
+  for (const auto &[BootMode, Would] :
+       {std::pair{BOOT_WITH_FULL_CONFIGURATION, "boot mode 0x00: the driver would reset once, in a boot that changed"},
+        std::pair{BOOT_IN_RECOVERY_MODE, "boot mode 0x20: the driver would not reset (not a full-configuration"}}) {
+    Bench Hw;
+    FakeUefi Uefi;
+    FitBoard(Hw);
+    Uefi.Handoff.BootMode = BootMode;
+    Uefi.StoredRecord = std::vector<uint8_t>{0x58, 0x14, 0x94, 0xA1};
+    HdaSsidInfoEntryPoint(nullptr, &Uefi.SystemTable);
+    EXPECT_NE(Narrow(Uefi.Console).find(Would), std::string::npos) << Narrow(Uefi.Console);
+  }
+  gHdaPlatformSettings.ConvergenceReset = 0;
+}
+
 TEST(InfoApp, ItsCaptureIsTheDriversProbe) {
   std::vector<Access> FromDriver;
   {
