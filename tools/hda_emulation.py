@@ -297,7 +297,7 @@ def command_written(window, ecam_hda=ECAM_HDA):
     return any(a.kind == "write" and a.address == ecam_hda + 4 and a.size == 1 for a in window)
 
 
-def run_machine(work, name, firmware, variables, steps, controller=True, codec="hda-duplex", timeout=90,
+def run_machine(work, name, firmware, variables, steps, controller=True, codec="hda-duplex", timeout=180,
                 files=None, outputs=(), smm=False, shell=None, ecam_base=Q35_ECAM_BASE, smbus=False):
     """Runs one QEMU machine through len(steps) boots; returns what it saw.
     codec is the QEMU codec on the controller's link, or None; files are
