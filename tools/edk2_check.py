@@ -1006,8 +1006,8 @@ def clang_cl():
         os.path.dirname(shutil.which("clang") or "/nonexistent"), "clang-cl-*")), reverse=True)), None)
 
 
-# clang-cl reads an absolute path that starts like one of its options
-# (/work/... as /wo<n>) as that option; cl.exe on Windows never sees such a
+# clang-cl reads an absolute path that starts like one of its options (a
+# folder /wo... as /wo<n>) as that option; cl.exe on Windows never sees such a
 # path. The stand-in's compiler is clang-cl behind this wrapper, which hands
 # it the file to compile or preprocess (an argument that is a file's
 # absolute path, where every option's value is joined to its option) after
